@@ -1,0 +1,832 @@
+#include "core/ZuvoECFClass.h"
+
+#include <cctype>
+#include <cmath>
+
+#include "core/ZuvoECF.h"
+#include "core/ZuvoPlataforma.h"
+
+namespace zuvo {
+
+namespace {
+
+// The marker DoLeResposta leaves in RespostaComando when time ran out.
+const std::string kZuvoErro = "ZuvoErro";
+
+// Restores a value when the scope ends, also on an exception.
+template <class Obter, class Definir>
+class Restaura {
+ public:
+  Restaura(Obter obter, Definir definir) : fDefinir(definir), fValor(obter()) {}
+  ~Restaura() {
+    try {
+      fDefinir(fValor);
+    } catch (...) {
+    }
+  }
+  Restaura(const Restaura&) = delete;
+  Restaura& operator=(const Restaura&) = delete;
+
+ private:
+  Definir fDefinir;
+  decltype(std::declval<Obter>()()) fValor;
+};
+
+// Runs a function when the scope ends.
+template <class F>
+class AoSair {
+ public:
+  explicit AoSair(F f) : fF(f) {}
+  ~AoSair() {
+    try {
+      fF();
+    } catch (...) {
+    }
+  }
+  AoSair(const AoSair&) = delete;
+  AoSair& operator=(const AoSair&) = delete;
+
+ private:
+  F fF;
+};
+
+}  // namespace
+
+std::string EstadoStr(TZuvoECFEstado E) {
+  switch (E) {
+    case estNaoInicializada: return "estNaoInicializada";
+    case estDesconhecido: return "estDesconhecido";
+    case estLivre: return "estLivre";
+    case estVenda: return "estVenda";
+    case estPagamento: return "estPagamento";
+    case estRelatorio: return "estRelatorio";
+    case estBloqueada: return "estBloqueada";
+    case estRequerZ: return "estRequerZ";
+    case estRequerX: return "estRequerX";
+  }
+  return "estDesconhecido";
+}
+
+std::string CampoNumerico(double Valor, int Decimais, int Tamanho, const std::string& Campo) {
+  double escalado = RoundTo(Valor * std::pow(10.0, Decimais), 0);
+  if (!std::isfinite(escalado) || escalado < 0 || escalado >= std::pow(10.0, Tamanho) ||
+      escalado > 9.0e15)
+    throw EZuvoECFCMDInvalido("Valor de " + Campo + " (" + FloatToStr(Valor) +
+                              ") não cabe no campo de " + IntToStr(Tamanho) + " dígitos");
+  return InteiroZeros(static_cast<int64_t>(escalado), Tamanho);
+}
+
+std::string CampoInteiro(int64_t Valor, int Tamanho, const std::string& Campo) {
+  std::string texto = IntToStr(Valor);
+  if (Valor < 0 || static_cast<int>(texto.size()) > Tamanho)
+    throw EZuvoECFCMDInvalido("Valor de " + Campo + " (" + texto + ") não cabe no campo de " +
+                              IntToStr(Tamanho) + " dígitos");
+  return InteiroZeros(Valor, Tamanho);
+}
+
+// ---------------------------------------------------------------------------
+
+TZuvoECFClass::TZuvoECFClass(TZuvoECF* AOwner) : fOwner(AOwner), fDevice(nullptr) {
+  if (!AOwner) throw Exception("Essa Classe deve ser instanciada por TZuvoECF");
+  fDevice = &AOwner->Device();
+  fDevice->ValoresPadrao();
+  fFormMsgFonte = &AOwner->FormMsgFonte();
+  fFormMsgColor = AOwner->FormMsgColor();
+  fMsgAguarde = "Aguardando a resposta da Impressora: %d segundos";
+  fMsgRelatorio = "Imprimindo %s  %dª Via ";
+  fMsgPausaRelatorio = "Destaque a %dª via, <ENTER> proxima, %d seg.";
+  fNomeModelo = "Não Definido";
+}
+
+TZuvoECFClass::~TZuvoECFClass() {
+  try {
+    // Only the base behaviour: a derived driver is already gone here.
+    TZuvoECFClass::Desativar();
+  } catch (...) {
+  }
+  fFormMsg.reset();
+}
+
+// ----- Identity and state -----
+
+std::string TZuvoECFClass::ModeloStr() { return fMFD ? fNomeModelo + " MFD" : fNomeModelo; }
+TDateTime TZuvoECFClass::DataHora() { return Agora(); }
+std::string TZuvoECFClass::NumCupom() { return ""; }
+std::string TZuvoECFClass::NumECF() { return "001"; }
+std::string TZuvoECFClass::NumCRO() { return "001"; }
+std::string TZuvoECFClass::NumLoja() { return "001"; }
+std::string TZuvoECFClass::NumSerie() { return "ecfNennhum"; }
+std::string TZuvoECFClass::NumVersao() { return ""; }
+double TZuvoECFClass::SubTotal() { return 0; }
+double TZuvoECFClass::TotalPago() { return 0; }
+TZuvoECFEstado TZuvoECFClass::Estado() { return fEstado; }
+bool TZuvoECFClass::GavetaAberta() { return false; }
+bool TZuvoECFClass::PoucoPapel() { return false; }
+bool TZuvoECFClass::HorarioVerao() { return false; }
+bool TZuvoECFClass::Arredonda() { return false; }
+bool TZuvoECFClass::ChequePronto() { return true; }
+
+// ----- The command cycle -----
+
+void TZuvoECFClass::SetAguardandoResposta(bool Valor) {
+  if (Valor == fAguardandoResposta) return;
+  fAguardandoResposta = Valor;
+  if (OnAguardandoRespostaChange) OnAguardandoRespostaChange(this);
+}
+
+void TZuvoECFClass::LeResposta() {
+  const bool usaFormMsg = (fExibeMensagem || fBloqueiaMouseTeclado) &&
+                          (TimeOut() - fTempoInicioMsg > 1) && fPermiteFormMsg &&
+                          Toolkit().mainWindowShown();
+  if (usaFormMsg)
+    FormMsgDoProcedure([this] { DoLeResposta(); }, 0);
+  else
+    DoLeResposta();
+
+  if (fRespostaComando == kZuvoErro) {
+    fRespostaComando.clear();
+    throw EZuvoECFSemResposta("Impressora " + ModeloStr() + " não está respondendo");
+  }
+}
+
+void TZuvoECFClass::DoLeResposta() {
+  AoSair fim([this] {
+    fAguardaImpressao = false;
+    if (OnMsgAguarde) OnMsgAguarde("");
+  });
+
+  fRespostaComando.clear();
+  const bool mostraContagem = fFormMsg && fPermiteFormMsg;
+  int64_t limite = MonotonicoMs() + int64_t{TimeOut()} * 1000;
+  const int64_t inicioMsg = MonotonicoMs() + int64_t{fTempoInicioMsg} * 1000;
+  bool terminou = true;
+  do {
+    int64_t agora = MonotonicoMs();
+    if (mostraContagem && agora >= inicioMsg) {
+      int64_t segundos = (limite - agora) / 1000;
+      FormMsgExibe(FormataOuTexto(fMsgAguarde, {segundos}));
+    }
+    if (agora > limite) {
+      if (fReTentar) {
+        if (mostraContagem && fFormMsg) fFormMsg->shrink();
+        if (PerguntaRetentar("A impressora " + ModeloStr() + " não está repondendo.",
+                             "LerResposta"))
+          limite = MonotonicoMs() + int64_t{TimeOut()} * 1000;
+      }
+      if (MonotonicoMs() > limite) {
+        fRespostaComando = kZuvoErro;
+        break;
+      }
+    }
+
+    terminou = true;
+    if (VerificaFimLeitura(fRespostaComando)) {
+      if (fAguardaImpressao) {
+        terminou = VerificaFimImpressao();
+        if (!terminou) Dorme(200);
+      }
+    } else {
+      terminou = false;
+      try {
+        fRespostaComando += fDevice->Serial().RecvPacket(100);
+      } catch (const ESerialError&) {
+        // Nothing arrived within the packet time: look again.
+        Dorme(10);
+      }
+    }
+    Toolkit().processEvents();
+  } while (!terminou);
+}
+
+bool TZuvoECFClass::TransmitirComando(const std::string& Cmd) {
+  try {
+    fDevice->Serial().SendString(Cmd);
+    return true;
+  } catch (const Exception&) {
+    if (PerguntaRetentar("Comandos não estão sendo enviados para Impressora " + ModeloStr(),
+                         "TransmitirComando"))
+      return false;
+    throw EZuvoECFSemResposta("Erro ao enviar comandos para a Impressora " + ModeloStr());
+  }
+}
+
+bool TZuvoECFClass::VerificaFimLeitura(const std::string&) {
+  throw Exception("Erro Function VerificaFimLeitura não implementada em " + ModeloStr());
+}
+
+bool TZuvoECFClass::VerificaFimImpressao() { return EmLinha(1); }
+
+void TZuvoECFClass::VerificaEmLinha(int TimeOut) {
+  while (true) {
+    if (EmLinha(TimeOut)) return;
+    if (!fReTentar) break;
+    if (!PerguntaRetentar("A impressora " + ModeloStr() + " não está pronta.", "VerEmLinha"))
+      break;
+  }
+  throw EZuvoECFSemResposta("Impressora " + ModeloStr() + " não está em linha");
+}
+
+bool TZuvoECFClass::PerguntaRetentar(const std::string& Mensagem, const std::string& Situacao) {
+  if (OnMsgRetentar) {
+    bool resultado = false;
+    OnMsgRetentar(Mensagem, Situacao, resultado);
+    return resultado;
+  }
+  if (!fReTentar) return false;
+  return Toolkit().messageBox(Mensagem + CRLF + CRLF + "Deseja tentar novamente ?",
+                              TipoMensagem::Confirmacao,
+                              BotoesMensagem::SimNao) == RespostaMensagem::Sim;
+}
+
+std::string TZuvoECFClass::EnviaComando(const std::string&) { DoNaoImplementado("EnviaComando"); }
+
+std::string TZuvoECFClass::EnviaComando(const std::string& Cmd, int lTimeOut) {
+  Restaura tempo([this] { return TimeOut(); }, [this](int v) { SetTimeOut(v); });
+  SetTimeOut(std::max(lTimeOut, TimeOut()));
+  return EnviaComando(Cmd);
+}
+
+std::string TZuvoECFClass::EnviaComando(const std::string& Cmd, int lTimeOut,
+                                        int lTempoInicioMsg) {
+  Restaura tempo([this] { return TimeOut(); }, [this](int v) { SetTimeOut(v); });
+  Restaura inicio([this] { return fTempoInicioMsg; }, [this](int v) { fTempoInicioMsg = v; });
+  SetTimeOut(std::max(lTimeOut, TimeOut()));
+  fTempoInicioMsg = std::max(lTempoInicioMsg, fTempoInicioMsg);
+  return EnviaComando(Cmd);
+}
+
+TZuvoECFClass::GuardaComando::GuardaComando(TZuvoECFClass& Driver) : fDriver(Driver) {
+  fDriver.fComandoEnviado.clear();
+  fDriver.fRespostaComando.clear();
+  fDriver.SetAguardandoResposta(true);
+  if (!fDriver.fDevice->Ativo()) {
+    fDriver.SetAguardandoResposta(false);
+    throw EZuvoECFNaoInicializado("Componente ZuvoECF não está Ativo");
+  }
+}
+
+TZuvoECFClass::GuardaComando::~GuardaComando() {
+  try {
+    fDriver.SetAguardandoResposta(false);
+  } catch (...) {
+  }
+}
+
+void TZuvoECFClass::EnviaQuadro(const std::string& Quadro) {
+  VerificaEmLinha(3);
+  TBlockSerial& serial = fDevice->Serial();
+  serial.SetDeadlockTimeout(2000);
+  serial.Purge();
+  fComandoEnviado = Quadro;
+  while (!TransmitirComando(Quadro)) {
+  }
+}
+
+void TZuvoECFClass::AposComando() { Dorme(fIntervaloAposComando); }
+
+std::string TZuvoECFClass::CampoResposta(const std::string& Resposta, int Inicio, int Count,
+                                         const std::string& Campo) {
+  if (Inicio < 1 || Count < 0 ||
+      static_cast<int64_t>(Resposta.size()) < int64_t{Inicio} + Count - 1)
+    throw EZuvoECFSemResposta("Resposta incompleta da Impressora " + ModeloStr() + " (" + Campo +
+                              ")");
+  return Copy(Resposta, Inicio, Count);
+}
+
+void TZuvoECFClass::ErroImpressora(const std::string& Mensagem) {
+  throw EZuvoECFSemResposta("Erro retornado pela Impressora: " + ModeloStr() + CRLF + CRLF +
+                            Mensagem);
+}
+
+// ----- The wait window -----
+
+bool TZuvoECFClass::FormMsgDoProcedure(TZuvoProcedimento Procedimento, int Tecla) {
+  if (fFormMsg) throw Exception("Erro. Chamada recurssiva de FormMsgDoProcedure");
+
+  WaitWindowStyle estilo;
+  estilo.Cor = fFormMsgColor;
+  if (fFormMsgFonte) estilo.Fonte = *fFormMsgFonte;
+  fFormMsg = Toolkit().createWaitWindow(*this, estilo);
+  fFormMsgProcedure = std::move(Procedimento);
+  fFormMsgTecla = Tecla;
+  fFormMsgEstado = 1;
+  fFormMsgRodou = false;
+  fFormMsgErro.clear();
+
+  try {
+    if (fBloqueiaMouseTeclado)
+      fFormMsg->showModalAndRun();
+    else
+      fFormMsg->showModeless();
+  } catch (const std::exception& e) {
+    if (fFormMsgErro.empty()) fFormMsgErro = e.what();
+  }
+  // A window closed before its timer fired must not skip the procedure and
+  // report success.
+  if (!fFormMsgRodou) runner();
+
+  fFormMsg.reset();
+  fFormMsgProcedure = nullptr;
+  if (!fFormMsgErro.empty()) throw Exception(fFormMsgErro);
+  return true;
+}
+
+void TZuvoECFClass::runner() {
+  if (fFormMsgRodou) return;
+  fFormMsgRodou = true;
+  try {
+    if (fFormMsgProcedure) fFormMsgProcedure();
+  } catch (const std::exception& e) {
+    fFormMsgErro = *e.what() ? e.what() : "Erro desconhecido";
+  } catch (...) {
+    fFormMsgErro = "Erro desconhecido";
+  }
+  try {
+    if (OnMsgAguarde) OnMsgAguarde("");
+  } catch (const std::exception& e) {
+    if (fFormMsgErro.empty()) fFormMsgErro = e.what();
+  }
+  fFormMsgEstado = fFormMsgEstado == 1 ? 2 : 3;
+  if (fFormMsg) fFormMsg->close();
+  Toolkit().bringAppToFront();
+}
+
+bool TZuvoECFClass::keyPressed(int Codigo) {
+  int tecla = std::toupper(Codigo & 0xFF) | (Codigo & ~0xFF);
+  if (fFormMsgTecla != 0 && tecla == fFormMsgTecla && fFormMsgEstado != 3) {
+    fFormMsgEstado = 3;
+    return true;
+  }
+  return false;
+}
+
+bool TZuvoECFClass::canClose() { return fFormMsgEstado != 1; }
+
+void TZuvoECFClass::FormMsgExibe(const std::string& Mensagem) {
+  if (OnMsgAguarde) OnMsgAguarde(Mensagem);
+  if (fFormMsg && fFormMsg->visible() && fExibeMensagem) {
+    fFormMsg->showText(StringReplace(Mensagem, std::string(1, LF), " "));
+    Toolkit().processEvents();
+  }
+}
+
+void TZuvoECFClass::PausaImpressao(int Via) {
+  AoSair fim([this] {
+    fFormMsgTecla = 0;
+    fFormMsgEstado = 1;
+  });
+  const int64_t limite = MonotonicoMs() + int64_t{fPausaRelatorio} * 1000;
+  fFormMsgTecla = 13;
+  int64_t mostrado = -1;
+  while (MonotonicoMs() < limite && fFormMsgEstado == 1) {
+    int64_t restam = (limite - MonotonicoMs() + 999) / 1000;
+    if (restam != mostrado) {
+      mostrado = restam;
+      FormMsgExibe(FormataOuTexto(fMsgPausaRelatorio, {int64_t{Via}, restam}));
+    }
+    Toolkit().processEvents();
+    Dorme(10);
+  }
+}
+
+// ----- Composite reports -----
+
+void TZuvoECFClass::ExecutaRelatorio(const TStrings& Relatorio, int Vias, bool Vinculado) {
+  Restaura retentar([this] { return fReTentar; }, [this](bool v) { fReTentar = v; });
+  AoSair permite([this] { fPermiteFormMsg = true; });
+  fReTentar = false;
+  fRelatorio = Relatorio;
+  fVias = Vias;
+  fPermiteFormMsg = false;
+  FormMsgDoProcedure(
+      [this, Vinculado] {
+        if (Vinculado)
+          DoCupomVinculado(fRelatorio, fVias);
+        else
+          DoRelatorioGerencial(fRelatorio, fVias);
+      },
+      0);
+}
+
+void TZuvoECFClass::RelatorioGerencial(const TStrings& Relatorio, int Vias) {
+  try {
+    FechaRelatorio();
+  } catch (...) {
+    // Closes a report left open; nothing open is fine.
+  }
+  {
+    Restaura msg([this] { return fMsgAguarde; }, [this](const std::string& v) { fMsgAguarde = v; });
+    fMsgAguarde = "Abrindo Relatório Gerencial, aguarde %d seg";
+    AbreRelatorioGerencial();
+  }
+  ExecutaRelatorio(Relatorio, Vias, false);
+}
+
+void TZuvoECFClass::CupomVinculado(const std::string& COO, const std::string& CodFormaPagto,
+                                   const std::string& CodComprovanteNaoFiscal, double Valor,
+                                   const TStrings& Relatorio, int Vias) {
+  AbreCupomVinculado(COO, CodFormaPagto, CodComprovanteNaoFiscal, Valor);
+  ExecutaRelatorio(Relatorio, Vias, true);
+}
+
+void TZuvoECFClass::DoRelatorioGerencial(const TStrings& Relatorio, int Vias) {
+  for (int i = 1; i <= Vias; i++) {
+    FormMsgExibe(FormataOuTexto(fMsgRelatorio, {std::string("Relatório Gerêncial"), int64_t{i}}));
+    LinhaRelatorioGerencial(JoinLines(Relatorio));
+    if (i < Vias) {
+      PulaLinhas(0);
+      PausaImpressao(i);
+    }
+  }
+  FormMsgExibe("Fechando Relatório Gerencial");
+  FechaRelatorio();
+}
+
+void TZuvoECFClass::DoCupomVinculado(const TStrings& Relatorio, int Vias) {
+  for (int i = 1; i <= Vias; i++) {
+    FormMsgExibe(FormataOuTexto(fMsgRelatorio, {std::string("Cupom Vinculado"), int64_t{i}}));
+    LinhaCupomVinculado(JoinLines(Relatorio));
+    if (i < Vias) {
+      PulaLinhas(0);
+      PausaImpressao(i);
+    }
+  }
+  FormMsgExibe("Fechando Cupom Vinculado");
+  FechaRelatorio();
+}
+
+// ----- Activation -----
+
+void TZuvoECFClass::Ativar() {
+  if (fAtivo) return;
+  fDevice->Ativar();
+  fEstado = estDesconhecido;
+  fAtivo = true;
+}
+
+void TZuvoECFClass::Desativar() {
+  if (!fAtivo) return;
+  fDevice->Desativar();
+  fEstado = estNaoInicializada;
+  fAtivo = false;
+}
+
+// ----- Tables -----
+
+void TZuvoECFClass::CarregaAliquotas() { fAliquotas = std::make_unique<TZuvoECFAliquotas>(); }
+
+TZuvoECFAliquota* TZuvoECFClass::AchaICMSAliquota(double Aliquota, char Tipo) {
+  if (Tipo != 'S' && Tipo != 'T') Tipo = ' ';
+  for (auto& a : Aliquotas())
+    if (a->Aliquota == Aliquota && (Tipo == ' ' || a->Tipo == Tipo)) return a.get();
+  return nullptr;
+}
+
+TZuvoECFAliquota* TZuvoECFClass::AchaICMSIndice(const std::string& Indice) {
+  for (auto& a : Aliquotas())
+    if (a->Indice == Indice) return a.get();
+  return nullptr;
+}
+
+void TZuvoECFClass::ProgramaAliquota(double, char, const std::string&) {
+  DoNaoImplementado("ProgramaAliquota");
+}
+
+void TZuvoECFClass::CarregaFormasPagamento() {
+  fFormasPagamento = std::make_unique<TZuvoECFFormasPagamento>();
+}
+
+TZuvoECFFormaPagamento* TZuvoECFClass::AchaFPGDescricao(const std::string& Descricao) {
+  const std::string procurada = UpperCase(Trim(Descricao));
+  for (auto& f : FormasPagamento())
+    if (UpperCase(Trim(f->Descricao)) == procurada) return f.get();
+  return nullptr;
+}
+
+TZuvoECFFormaPagamento* TZuvoECFClass::AchaFPGIndice(const std::string& Indice) {
+  for (auto& f : FormasPagamento())
+    if (f->Indice == Indice) return f.get();
+  return nullptr;
+}
+
+void TZuvoECFClass::ProgramaFormaPagamento(const std::string&, bool, const std::string&) {
+  DoNaoImplementado("ProgramaFormaPagamento");
+}
+
+void TZuvoECFClass::CarregaComprovantesNaoFiscais() {
+  fComprovantesNaoFiscais = std::make_unique<TZuvoECFComprovantesNaoFiscais>();
+}
+
+TZuvoECFComprovanteNaoFiscal* TZuvoECFClass::AchaCNFDescricao(const std::string& Descricao) {
+  const std::string procurada = UpperCase(Trim(Descricao));
+  for (auto& c : ComprovantesNaoFiscais())
+    if (UpperCase(Trim(c->Descricao)) == procurada) return c.get();
+  return nullptr;
+}
+
+TZuvoECFComprovanteNaoFiscal* TZuvoECFClass::AchaCNFIndice(const std::string& Indice) {
+  for (auto& c : ComprovantesNaoFiscais())
+    if (c->Indice == Indice) return c.get();
+  return nullptr;
+}
+
+TZuvoECFComprovanteNaoFiscal* TZuvoECFClass::AchaCNFFormaPagamento(const std::string& CodFPG) {
+  for (auto& c : ComprovantesNaoFiscais())
+    if (c->FormaPagamento == CodFPG) return c.get();
+  return nullptr;
+}
+
+void TZuvoECFClass::ProgramaComprovanteNaoFiscal(const std::string&, const std::string&,
+                                                 const std::string&) {
+  DoNaoImplementado("ProgramaComprovanteNaoFiscal");
+}
+
+void TZuvoECFClass::CarregaUnidadesMedida() {
+  fUnidadesMedida = std::make_unique<TZuvoECFUnidadesMedida>();
+}
+
+TZuvoECFUnidadeMedida* TZuvoECFClass::AchaUMDDescricao(const std::string& Descricao) {
+  const std::string procurada = UpperCase(Trim(Descricao));
+  for (auto& u : UnidadesMedida())
+    if (UpperCase(Trim(u->Descricao)) == procurada) return u.get();
+  return nullptr;
+}
+
+TZuvoECFUnidadeMedida* TZuvoECFClass::AchaUMDIndice(const std::string& Indice) {
+  for (auto& u : UnidadesMedida())
+    if (u->Indice == Indice) return u.get();
+  return nullptr;
+}
+
+void TZuvoECFClass::ProgramaUnidadeMedida(const std::string&) {
+  DoNaoImplementado("ProgramaUnidadeMedida");
+}
+
+TZuvoECFAliquotas& TZuvoECFClass::Aliquotas() {
+  if (!fAliquotas) CarregaAliquotas();
+  if (!fAliquotas) fAliquotas = std::make_unique<TZuvoECFAliquotas>();
+  return *fAliquotas;
+}
+
+TZuvoECFFormasPagamento& TZuvoECFClass::FormasPagamento() {
+  if (!fFormasPagamento) CarregaFormasPagamento();
+  if (!fFormasPagamento) fFormasPagamento = std::make_unique<TZuvoECFFormasPagamento>();
+  return *fFormasPagamento;
+}
+
+TZuvoECFComprovantesNaoFiscais& TZuvoECFClass::ComprovantesNaoFiscais() {
+  if (!fComprovantesNaoFiscais) CarregaComprovantesNaoFiscais();
+  if (!fComprovantesNaoFiscais)
+    fComprovantesNaoFiscais = std::make_unique<TZuvoECFComprovantesNaoFiscais>();
+  return *fComprovantesNaoFiscais;
+}
+
+TZuvoECFUnidadesMedida& TZuvoECFClass::UnidadesMedida() {
+  if (!fUnidadesMedida) CarregaUnidadesMedida();
+  if (!fUnidadesMedida) fUnidadesMedida = std::make_unique<TZuvoECFUnidadesMedida>();
+  return *fUnidadesMedida;
+}
+
+// ----- Receipt operations -----
+
+bool TZuvoECFClass::EmLinha(int TimeOut) { return fDevice->EmLinha(TimeOut); }
+
+void TZuvoECFClass::AbreCupom(const std::string&) { DoNaoImplementado("AbreCupom"); }
+
+void TZuvoECFClass::VendeItem(const std::string&, const std::string&, const std::string&, double,
+                              double, double, const std::string&) {
+  DoNaoImplementado("VendeItem");
+}
+
+void TZuvoECFClass::SubtotalizaCupom(double, const std::string&) {
+  DoNaoImplementado("SubtotalizaCupom");
+}
+
+void TZuvoECFClass::EfetuaPagamento(const std::string& CodFormaPagto, double,
+                                    const std::string&, bool ImprimeVinculado) {
+  TZuvoECFFormaPagamento* forma = AchaFPGIndice(CodFormaPagto);
+  if (!forma) throw Exception("Forma de Pagamento: " + CodFormaPagto + " inválida");
+  if (ImprimeVinculado && !forma->PermiteVinculado)
+    throw Exception("Forma de Pagamento: " + CodFormaPagto + LF + "não permite Cupom Vinculado");
+}
+
+void TZuvoECFClass::FechaCupom(const std::string&) { DoNaoImplementado("FechaCupom"); }
+void TZuvoECFClass::CancelaCupom() { DoNaoImplementado("CancelaCupom"); }
+void TZuvoECFClass::CancelaItemVendido(int) { DoNaoImplementado("CancelaItemVendido"); }
+
+void TZuvoECFClass::AbreGaveta() {
+  throw EZuvoECFCMDInvalido("A Impressora " + ModeloStr() + " não manipula Gavetas");
+}
+
+void TZuvoECFClass::LeituraX() { DoNaoImplementado("LeituraX"); }
+void TZuvoECFClass::ReducaoZ(TDateTime) { DoNaoImplementado("ReducaoZ"); }
+void TZuvoECFClass::AbreRelatorioGerencial() { DoNaoImplementado("AbreRelatorioGerencial"); }
+
+void TZuvoECFClass::LinhaRelatorioGerencial(const std::string&) {
+  DoNaoImplementado("LinhaRelatorioGerencial");
+}
+
+void TZuvoECFClass::AbreCupomVinculado(const std::string&, const std::string&,
+                                       const std::string&, double) {
+  DoNaoImplementado("AbreCupomVinculado");
+}
+
+void TZuvoECFClass::LinhaCupomVinculado(const std::string&) {
+  DoNaoImplementado("LinhaCupomVinculado");
+}
+
+void TZuvoECFClass::FechaRelatorio() { DoNaoImplementado("FechaRelatorio"); }
+
+void TZuvoECFClass::PulaLinhas(int NumLinhas) {
+  if (NumLinhas == 0) NumLinhas = fLinhasEntreCupons;
+  LinhaRelatorioGerencial(StringOfChar(LF, NumLinhas));
+}
+
+void TZuvoECFClass::ImprimeCheque(const std::string&, double, const std::string&,
+                                  const std::string&, TDateTime, const std::string&) {
+  throw EZuvoECFCMDInvalido("Rotina de Impressão de Cheques não implementada para Impressora " +
+                            ModeloStr());
+}
+
+void TZuvoECFClass::CancelaImpressaoCheque() { DoNaoImplementado("CancelaImpressaoCheque"); }
+void TZuvoECFClass::MudaHorarioVerao() { DoNaoImplementado("MudaHorarioVerao"); }
+
+void TZuvoECFClass::MudaHorarioVerao(bool) {
+  DoNaoImplementado("MudaHorarioVerao(EHorarioVerao: Boolean)");
+}
+
+void TZuvoECFClass::MudaArredondamento(bool) { DoNaoImplementado("MudaArredondamento"); }
+
+void TZuvoECFClass::FechaRelatorioRecarrega() {
+  try {
+    FechaRelatorio();
+  } catch (...) {
+  }
+}
+
+void TZuvoECFClass::CorrigeEstadoErro() {
+  switch (Estado()) {
+    case estVenda:
+    case estPagamento:
+      CancelaCupom();
+      break;
+    case estRelatorio:
+      FechaRelatorio();
+      break;
+    case estBloqueada:
+      throw EZuvoECFCMDInvalido("Reduçao Z de hoje já emitida, ECF bloqueado até as 00:00");
+    case estRequerZ:
+      ReducaoZ(Agora());
+      break;
+    case estRequerX:
+      LeituraX();
+      break;
+    default:
+      break;
+  }
+}
+
+void TZuvoECFClass::ImpactoAgulhas(int) {
+  throw EZuvoECFCMDInvalido("A Impressora " + ModeloStr() +
+                            " não permite ajustar o Impacto das Agulhas");
+}
+
+void TZuvoECFClass::LeituraMemoriaFiscal(TDateTime, TDateTime) {
+  DoNaoImplementado("LeituraMemoriaFiscal");
+}
+
+void TZuvoECFClass::LeituraMemoriaFiscal(int, int) { DoNaoImplementado("LeituraMemoriaFiscal"); }
+
+void TZuvoECFClass::LeituraMemoriaFiscalSerial(TDateTime, TDateTime, TStrings&) {
+  DoNaoImplementado("LeituraMemoriaFiscalSerial");
+}
+
+void TZuvoECFClass::LeituraMemoriaFiscalSerial(int, int, TStrings&) {
+  DoNaoImplementado("LeituraMemoriaFiscalSerial");
+}
+
+bool TZuvoECFClass::TestaPodeAbrirCupom() {
+  std::string msg;
+  TZuvoECFEstado estado = Estado();
+  switch (estado) {
+    case estLivre:
+      return true;
+    case estNaoInicializada:
+      msg = "Impressora nao foi Inicializada (Ativo = false)";
+      break;
+    case estVenda:
+      msg = "Cupom Fiscal aberto";
+      break;
+    case estBloqueada:
+      msg = "Reduçao Z de hoje já emitida, ECF bloqueado até as 00:00";
+      break;
+    case estRequerZ:
+      msg = std::string("Redução Z de dia anterior não emitida.") + LF +
+            " Imprima uma Redução Z para poder vender";
+      break;
+    case estRequerX:
+      msg = "A impressora " + ModeloStr() + " requer Leitura X todo inicio de dia." + LF +
+            " Imprima uma Leitura X para poder vender";
+      break;
+    default:
+      msg = "Estado da impressora " + ModeloStr() + " é " + CRLF + EstadoStr(estado) +
+            " (não é Livre)";
+      break;
+  }
+  throw EZuvoECFCMDInvalido(msg);
+}
+
+// ----- Services -----
+
+void TZuvoECFClass::DoNaoImplementado(const std::string& NomeOperacao) {
+  throw EZuvoECFCMDInvalido("Procedure: " + NomeOperacao + CRLF +
+                            " não implementada para a Impressora: " + ModeloStr());
+}
+
+void TZuvoECFClass::DoMsgPoucoPapel(const std::string& Mensagem) {
+  const int64_t agora = MonotonicoMs();
+  if (fAvisouPoucoPapel && agora <= fUltimaMsgPoucoPapelMs + int64_t{fMsgPoucoPapel} * 1000)
+    return;
+  if (OnMsgPoucoPapel)
+    OnMsgPoucoPapel(this);
+  else
+    Toolkit().messageBox(Mensagem.empty() ? "Detectado pouco papel" : Mensagem,
+                         TipoMensagem::Erro, BotoesMensagem::OK);
+  fAvisouPoucoPapel = true;
+  fUltimaMsgPoucoPapelMs = agora;
+  fUltimaMsgPoucoPapel = Agora();
+}
+
+std::string TZuvoECFClass::AjustaLinhas(const std::string& Texto, int MaxLinhas,
+                                        bool PadLinhas) {
+  // A width below one column would never consume the text.
+  const int colunas = std::max(fColunas, 1);
+  std::string resto = StringReplace(Texto, CRLF, std::string(1, LF));
+  std::string resultado;
+  int linhas = 0;
+  while ((MaxLinhas == 0 || linhas < MaxLinhas) && !resto.empty()) {
+    int p = Pos(std::string(1, LF), resto);
+    if (p > colunas + 1) p = colunas;
+    if (p == 0) p = std::min(static_cast<int>(resto.size()), colunas);
+    std::string linha = TrimRight(Copy(resto, 1, p));
+    resultado += (PadLinhas ? CompletaDireita(linha, colunas) : linha) + LF;
+    resto.erase(0, static_cast<size_t>(p));
+    linhas++;
+  }
+  return resultado;
+}
+
+void TZuvoECFClass::ImprimeLinhaALinha(const std::string& Texto, const std::string& Prefixo) {
+  std::string texto = Texto.empty() ? StringOfChar(' ', fColunas) : Texto;
+  std::string linhas = AjustaLinhas(texto);
+  size_t inicio = 0;
+  while (inicio < linhas.size()) {
+    size_t fim = linhas.find(LF, inicio);
+    if (fim == std::string::npos) fim = linhas.size();
+    std::string linha = linhas.substr(inicio, fim - inicio);
+    EnviaComando(Prefixo + CompletaDireita(linha, fColunas), 6);
+    if (!fTermica) Dorme(100);
+    inicio = fim + 1;
+  }
+  try {
+    EmLinha(1);
+  } catch (...) {
+  }
+}
+
+void TZuvoECFClass::SeparaTipoAliquota(std::string& Aliquota, char& Tipo) {
+  char ultimo = Aliquota.empty() ? '\0' : Aliquota.back();
+  if (ultimo == 'S' || ultimo == 'T') {
+    Tipo = ultimo;
+    Aliquota.pop_back();
+  } else {
+    Tipo = ' ';
+  }
+}
+
+void TZuvoECFClass::ArredondarPorQtd(double& Qtd, int Precisao, double ValorUnitario) {
+  const double escala = std::pow(10.0, -Precisao);
+  const double passo = 1.0 / std::pow(10.0, fDecimaisQtd);
+  const double desejado = RoundTo(Qtd * ValorUnitario, Precisao);
+  auto impresso = [&] {
+    return RoundTo(static_cast<double>(TruncaPreciso(Qtd * ValorUnitario * escala)) / escala,
+                   Precisao);
+  };
+  while (impresso() < desejado) Qtd = RoundTo(Qtd + passo, -fDecimaisQtd);
+}
+
+// ----- Field setters with checks -----
+
+void TZuvoECFClass::SetTempoInicioMsg(int V) { fTempoInicioMsg = std::min(V, TimeOut()); }
+
+void TZuvoECFClass::SetDecimaisPreco(int V) {
+  if (V < 0 || V > 3) throw Exception("Valor de DecimaisPreco deve estar entre 0-3");
+  fDecimaisPreco = V;
+}
+
+void TZuvoECFClass::SetDecimaisQtd(int V) {
+  if (V < 0 || V > 4) throw Exception("Valor de DecimaisQtd deve estar entre 0-4");
+  fDecimaisQtd = V;
+}
+
+}  // namespace zuvo

@@ -1,0 +1,109 @@
+// TZuvoDevice: the port a printer is attached to.
+//
+// It knows the port's name and line settings, opens and closes it, and writes
+// text to destinations that are not serial ports. Drivers read and write the
+// owned TBlockSerial directly inside their command cycle.
+//
+// Port names on Linux: "COM1".."COMn" are /dev/ttyS0..; a path that resolves
+// to a terminal device (/dev/ttyUSB0, /dev/ttyACM0, /dev/pts/3, a symbolic
+// link to one) is also a serial port. Any other name (LPT1, /dev/lp0, a file)
+// is opened for writing as text.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "device/ZuvoSerial.h"
+
+namespace zuvo {
+
+enum TZuvoSerialParity { pNone, pOdd, pEven, pMark, pSpace };
+enum TZuvoSerialStop { s1, s1eMeio, s2 };
+enum TZuvoHandShake { hsNenhum, hsXON_XOFF, hsRTS_CTS, hsDTR_DSR };
+enum TZuvoAboutInfo { ZuvoAbout };
+
+/// Base of the component: carries the library's name and version.
+class TZuvoComponent {
+ public:
+  virtual ~TZuvoComponent() = default;
+  TZuvoAboutInfo AboutZuvo() const { return ZuvoAbout; }
+  void SetAboutZuvo(TZuvoAboutInfo) {}
+  /// "ZuvoECF <version>".
+  static std::string Sobre();
+};
+
+class TZuvoDevice {
+ public:
+  TZuvoDevice();
+  ~TZuvoDevice();
+  TZuvoDevice(const TZuvoDevice&) = delete;
+  TZuvoDevice& operator=(const TZuvoDevice&) = delete;
+
+  /// Defaults: no handshake, parity 'N', 8 data bits, 9600 baud, 1 stop bit.
+  /// Not pushed to an open port.
+  void ValoresPadrao();
+  /// Opens the port. Empty Porta: Exception "Porta não definida". A serial
+  /// port is connected, configured and purged (its ESerialError passes on,
+  /// leaving the port closed). Any other name is created or truncated as a
+  /// file; failing twice: "Erro abrindo: " + Porta + CR LF + system message.
+  void Ativar();
+  /// Closes the port; never raises.
+  void Desativar();
+  /// COMn, or a path that resolves to a terminal device.
+  bool EhSerial() const;
+  /// Porta ends in ".TXT" (any case).
+  bool EhArquivoTexto() const;
+  /// Not serial: true. Serial and closed: false. Else polls the handshake
+  /// line (CTS for hsRTS_CTS, DSR for hsDTR_DSR) for up to TimeOut seconds.
+  bool EmLinha(int TimeOut);
+  /// Serial: SendString. Otherwise writes Texto to Porta (appending to an
+  /// existing .txt file, else creating or truncating), flushed and closed.
+  void EnviaString(const std::string& Texto);
+  /// Pushes the settings to a connected serial port; raises RTS for
+  /// hsRTS_CTS and DTR for hsDTR_DSR.
+  void ConfiguraSerial();
+  /// The system path a port name opens ("COM1" -> "/dev/ttyS0").
+  static std::string NomeSistema(const std::string& Porta);
+
+  const std::string& Porta() const { return fPorta; }
+  void SetPorta(const std::string& V);
+  int TimeOut() const { return fTimeOut; }
+  void SetTimeOut(int V);
+  int Baud() const { return fBaud; }
+  void SetBaud(int V);
+  int Data() const { return fData; }
+  void SetData(int V);
+  TZuvoSerialParity Parity() const;
+  void SetParity(TZuvoSerialParity V);
+  TZuvoSerialStop Stop() const;
+  void SetStop(TZuvoSerialStop V);
+  TZuvoHandShake HandShake() const { return fHandShake; }
+  void SetHandShake(TZuvoHandShake V);
+  bool HardFlow() const { return fHardFlow; }
+  void SetHardFlow(bool V);
+  bool SoftFlow() const { return fSoftFlow; }
+  void SetSoftFlow(bool V);
+  bool Ativo() const { return fAtivo; }
+  const THookSerialStatus& OnStatus() const { return fSerial->OnStatus; }
+  void SetOnStatus(THookSerialStatus V) { fSerial->OnStatus = std::move(V); }
+  TBlockSerial& Serial() { return *fSerial; }
+
+ private:
+  void FechaSerialSilencioso();
+
+  bool fHardFlow = false;
+  bool fSoftFlow = false;
+  char fParity = 'N';
+  int fData = 8;
+  int fBaud = 9600;
+  int fStop = 0;
+  std::string fPorta;
+  int fTimeOut = 3;
+  bool fAtivo = false;
+  /// What EhSerial answered when the port was opened (kept while Ativo).
+  bool fAtivoSerial = false;
+  TZuvoHandShake fHandShake = hsNenhum;
+  std::unique_ptr<TBlockSerial> fSerial;
+};
+
+}  // namespace zuvo
