@@ -42,7 +42,19 @@ TZuvoECF::~TZuvoECF() {
 void TZuvoECF::SetModelo(TZuvoECFModelo Valor) {
   if (Valor == fModelo) return;
   if (fAtivo) throw Exception("Não é possível mudar o Modelo com o ECF Ativo");
+  // The new driver is built before the old one goes, so a failing
+  // constructor leaves the component with a working driver.
+  InstalaDriver(CriaDriver(Valor, this));
+  fModelo = Valor;
+}
 
+void TZuvoECF::SubstituiDriver(std::unique_ptr<TZuvoECFClass> Driver) {
+  if (fAtivo) throw Exception("Não é possível mudar o Modelo com o ECF Ativo");
+  if (!Driver) return;
+  InstalaDriver(std::move(Driver));
+}
+
+void TZuvoECF::InstalaDriver(std::unique_ptr<TZuvoECFClass> Novo) {
   TZuvoECFClass& velho = *fECF;
   const bool reTentar = velho.ReTentar();
   const int timeOut = TimeOut();
@@ -66,10 +78,7 @@ void TZuvoECF::SetModelo(TZuvoECFModelo Valor) {
   auto onRetentar = velho.OnMsgRetentar;
   const bool descricaoGrande = velho.DescricaoGrande();
 
-  // The new driver is built before the old one goes, so a failing
-  // constructor leaves the component with a working driver.
-  std::unique_ptr<TZuvoECFClass> novo = CriaDriver(Valor, this);
-  fECF = std::move(novo);
+  fECF = std::move(Novo);
 
   TZuvoECFClass& d = *fECF;
   d.SetReTentar(reTentar);
@@ -93,7 +102,6 @@ void TZuvoECF::SetModelo(TZuvoECFModelo Valor) {
   d.OnMsgPoucoPapel = onPoucoPapel;
   d.OnMsgRetentar = onRetentar;
   d.SetDescricaoGrande(descricaoGrande);
-  fModelo = Valor;
 }
 
 void TZuvoECF::SetAtivo(bool V) {

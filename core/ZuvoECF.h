@@ -59,6 +59,10 @@ class TZuvoECF : public TZuvoComponent {
   /// Replaces the driver, carrying the settings over. Active: Exception
   /// "Não é possível mudar o Modelo com o ECF Ativo".
   void SetModelo(TZuvoECFModelo Valor);
+  /// Installs a driver built outside the factory (a family kept out of the
+  /// library, or a test double), carrying the settings over as SetModelo
+  /// does. Modelo is left as it is. Active: the same error as SetModelo.
+  void SubstituiDriver(std::unique_ptr<TZuvoECFClass> Driver);
   const std::string& Porta() const { return fDevice->Porta(); }
   /// "procurar" (any case) or "" means: search on activation.
   void SetPorta(const std::string& V) { fDevice->SetPorta(V); }
@@ -275,6 +279,7 @@ class TZuvoECF : public TZuvoComponent {
                           const std::string& CodComprovanteNaoFiscal, double Valor);
 
  private:
+  void InstalaDriver(std::unique_ptr<TZuvoECFClass> Novo);
   void VarrePortas();
   bool TentaPorta();
 
