@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Builds everything and runs the whole test suite (ZUVO_SANITIZE=1: with
+# AddressSanitizer and UndefinedBehaviorSanitizer, in its own build folder).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+if [ "${ZUVO_SANITIZE:-0}" = 1 ]; then
+  dir=build/asan
+  opts=(-DZUVO_SANITIZE=ON -DZUVO_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug)
+else
+  dir=build/release
+  opts=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
+fi
+cmake -S . -B "$dir" "${opts[@]}" >/dev/null
+cmake --build "$dir" -j"$(nproc)"
+export QT_QPA_PLATFORM=offscreen
+ctest --test-dir "$dir" --output-on-failure -j"$(nproc)" --timeout 600
