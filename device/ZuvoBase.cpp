@@ -1,0 +1,326 @@
+// TZuvoDevice: port naming, line settings, serial ports and text outputs.
+#include "device/ZuvoBase.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+#include "core/ZuvoPlataforma.h"
+#include "core/ZuvoUI.h"
+
+#ifndef ZUVO_VERSAO
+#define ZUVO_VERSAO "0.1.0"
+#endif
+
+namespace zuvo {
+
+namespace {
+
+std::string MaiusculasAscii(std::string Texto) {
+  for (char& c : Texto)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return Texto;
+}
+
+bool ComecaCom(const std::string& Texto, const char* Prefixo) {
+  return Texto.rfind(Prefixo, 0) == 0;
+}
+
+std::string MensagemSistema(int Erro) {
+  char buf[256];
+  return std::string(strerror_r(Erro, buf, sizeof(buf)));
+}
+
+/// "COM" followed only by digits, as stored (upper case).
+bool EhNomeCOM(const std::string& Porta) {
+  if (!ComecaCom(Porta, "COM") || Porta.size() == 3) return false;
+  for (size_t i = 3; i < Porta.size(); ++i)
+    if (Porta[i] < '0' || Porta[i] > '9') return false;
+  return true;
+}
+
+/// Names the kernel gives to serial terminals: UARTs, USB adapters, USB
+/// modems (most printers' USB ports) and pseudo-terminals.
+bool NomeDeTerminal(const std::string& Caminho) {
+  return ComecaCom(Caminho, "/dev/ttyS") || ComecaCom(Caminho, "/dev/ttyUSB") ||
+         ComecaCom(Caminho, "/dev/ttyACM") || ComecaCom(Caminho, "/dev/pts/");
+}
+
+/// Whether a path (a symbolic link included) leads to a terminal device.
+/// Decided without opening it when possible: opening a serial port may
+/// toggle its modem lines, and the port may be held exclusively.
+bool CaminhoEhTerminal(const std::string& Caminho) {
+  struct stat st {};
+  if (::stat(Caminho.c_str(), &st) != 0 || !S_ISCHR(st.st_mode)) return false;
+  if (NomeDeTerminal(Caminho)) return true;
+  if (char* real = ::realpath(Caminho.c_str(), nullptr)) {
+    bool ehTerminal = NomeDeTerminal(real);
+    std::free(real);
+    if (ehTerminal) return true;
+  }
+  // Any other character device: the kernel files terminals under a "tty"
+  // class, visible through /sys/dev/char/<major>:<minor>.
+  std::string sys = "/sys/dev/char/" + std::to_string(major(st.st_rdev)) + ":" +
+                    std::to_string(minor(st.st_rdev));
+  if (char* real = ::realpath(sys.c_str(), nullptr)) {
+    std::string destino(real);
+    std::free(real);
+    return destino.find("/tty/") != std::string::npos;
+  }
+  // No sysfs: ask the device itself.
+  int fd = ::open(Caminho.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ehTerminal = ::isatty(fd) != 0;
+  ::close(fd);
+  return ehTerminal;
+}
+
+}  // namespace
+
+std::string TZuvoComponent::Sobre() { return std::string("ZuvoECF ") + ZUVO_VERSAO; }
+
+// ---------------------------------------------------------------------------
+
+TZuvoDevice::TZuvoDevice() : fSerial(std::make_unique<TBlockSerial>()) {
+  fSerial->SetRaiseExcept(true);
+  ValoresPadrao();
+}
+
+TZuvoDevice::~TZuvoDevice() { Desativar(); }
+
+void TZuvoDevice::ValoresPadrao() {
+  fHardFlow = false;
+  fSoftFlow = false;
+  fHandShake = hsNenhum;
+  fParity = 'N';
+  fData = 8;
+  fBaud = 9600;
+  fStop = 0;
+}
+
+std::string TZuvoDevice::NomeSistema(const std::string& Porta) {
+  std::string maiusc = MaiusculasAscii(Porta);
+  if (EhNomeCOM(maiusc)) {
+    int numero = std::atoi(maiusc.c_str() + 3);
+    if (numero >= 1) return "/dev/ttyS" + std::to_string(numero - 1);
+  }
+  return Porta;
+}
+
+bool TZuvoDevice::EhSerial() const {
+  // While open, the answer given when it was opened holds: a USB adapter
+  // pulled out must not turn the port into a file written under /dev.
+  if (fAtivo) return fAtivoSerial;
+  return EhNomeCOM(fPorta) || CaminhoEhTerminal(fPorta);
+}
+
+bool TZuvoDevice::EhArquivoTexto() const {
+  return fPorta.size() >= 4 && MaiusculasAscii(fPorta.substr(fPorta.size() - 4)) == ".TXT";
+}
+
+void TZuvoDevice::FechaSerialSilencioso() {
+  bool raise = fSerial->RaiseExcept();
+  fSerial->SetRaiseExcept(false);
+  try {
+    fSerial->Close();
+  } catch (...) {
+    // A status callback that throws must not stop the port from closing.
+  }
+  fSerial->SetRaiseExcept(raise);
+}
+
+void TZuvoDevice::Ativar() {
+  if (fAtivo) return;
+  if (fPorta.empty()) throw Exception("Porta não definida");
+
+  if (EhSerial()) {
+    try {
+      fSerial->Close();
+      fSerial->SetDeadlockTimeout(fTimeOut * 1000);
+      fSerial->Connect(fPorta);
+      ConfiguraSerial();
+      fSerial->Purge();
+    } catch (...) {
+      FechaSerialSilencioso();
+      throw;
+    }
+    fAtivoSerial = true;
+  } else {
+    // A parallel port, a device or a file: check now that it can be written,
+    // starting it empty. A busy device gets one more try.
+    int erro = 0;
+    for (int tentativa = 0; tentativa < 2; ++tentativa) {
+      int fd = ::open(fPorta.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOCTTY | O_CLOEXEC, 0666);
+      if (fd >= 0) {
+        ::close(fd);
+        erro = 0;
+        break;
+      }
+      erro = errno;
+    }
+    if (erro != 0) throw Exception("Erro abrindo: " + fPorta + CRLF + MensagemSistema(erro));
+    fAtivoSerial = false;
+  }
+  fAtivo = true;
+}
+
+void TZuvoDevice::Desativar() {
+  if (!fAtivo) return;
+  if (fAtivoSerial) FechaSerialSilencioso();
+  fAtivo = false;
+  fAtivoSerial = false;
+}
+
+bool TZuvoDevice::EmLinha(int TimeOut) {
+  if (!EhSerial()) return true;
+  if (!fSerial->InstanceActive()) return false;
+  if (TimeOut < 1) TimeOut = 1;
+
+  const int64_t limite = MonotonicoMs() + int64_t(TimeOut) * 1000;
+  bool emLinha = false;
+  for (;;) {
+    switch (fHandShake) {
+      case hsRTS_CTS: emLinha = fSerial->CTS(); break;
+      case hsDTR_DSR: emLinha = fSerial->DSR(); break;
+      default: emLinha = true; break;
+    }
+    if (emLinha || MonotonicoMs() >= limite) break;
+    Toolkit().processEvents();
+    Dorme(10);
+  }
+  return emLinha;
+}
+
+void TZuvoDevice::EnviaString(const std::string& Texto) {
+  if (EhSerial()) {
+    fSerial->SendString(Texto);
+    return;
+  }
+  int modo = O_WRONLY | O_CREAT | O_NOCTTY | O_CLOEXEC;
+  modo |= EhArquivoTexto() ? O_APPEND : O_TRUNC;
+  int fd = ::open(fPorta.c_str(), modo, 0666);
+  if (fd < 0) throw Exception("Erro abrindo: " + fPorta + CRLF + MensagemSistema(errno));
+  size_t escritos = 0;
+  int erro = 0;
+  while (escritos < Texto.size()) {
+    ssize_t n = ::write(fd, Texto.data() + escritos, Texto.size() - escritos);
+    if (n > 0) {
+      escritos += static_cast<size_t>(n);
+    } else if (n < 0 && errno == EINTR) {
+      continue;
+    } else {
+      erro = n < 0 ? errno : EIO;
+      break;
+    }
+  }
+  // close reports a delayed write error (a full disk on NFS, a printer gone).
+  if (::close(fd) != 0 && erro == 0) erro = errno;
+  if (erro != 0) throw Exception("Erro gravando: " + fPorta + CRLF + MensagemSistema(erro));
+}
+
+void TZuvoDevice::ConfiguraSerial() {
+  if (!fSerial->InstanceActive()) return;
+  fSerial->Config(fBaud, fData, fParity, fStop, fSoftFlow, fHardFlow);
+  if (fHandShake == hsRTS_CTS) fSerial->SetRTS(true);
+  if (fHandShake == hsDTR_DSR) fSerial->SetDTR(true);
+}
+
+// ---------------------------------------------------------------------------
+// Property setters
+
+void TZuvoDevice::SetPorta(const std::string& V) {
+  if (V == fPorta) return;
+  if (fAtivo) throw Exception("Não é possível mudar a Porta com o Dispositivo Ativo");
+  std::string maiusc = MaiusculasAscii(V);
+  // COM and LPT names are the user's shorthand; paths keep their case.
+  fPorta = ComecaCom(maiusc, "LPT") || ComecaCom(maiusc, "COM") ? maiusc : V;
+}
+
+void TZuvoDevice::SetTimeOut(int V) {
+  if (V == fTimeOut) return;
+  fTimeOut = V < 1 ? 1 : V;
+  if (EhSerial()) fSerial->SetDeadlockTimeout(fTimeOut * 1000);
+}
+
+void TZuvoDevice::SetBaud(int V) {
+  if (V == fBaud) return;
+  if (V < 50 || V > 4000000)
+    throw Exception(std::string("Valor deve estar na faixa de 50 a 4000000.") + LF +
+                    "Normalmente os equipamentos Seriais utilizam: 9600");
+  fBaud = V;
+  ConfiguraSerial();
+}
+
+void TZuvoDevice::SetData(int V) {
+  if (V == fData) return;
+  if (V < 5 || V > 8)
+    throw Exception(std::string("Valor deve estar na faixa de 5 a 8.") + LF +
+                    "Normalmente os equipamentos Seriais utilizam: 7 ou 8");
+  fData = V;
+  ConfiguraSerial();
+}
+
+TZuvoSerialParity TZuvoDevice::Parity() const {
+  switch (fParity) {
+    case 'E': return pEven;
+    case 'M': return pMark;
+    case 'O': return pOdd;
+    case 'S': return pSpace;
+    default: return pNone;
+  }
+}
+
+void TZuvoDevice::SetParity(TZuvoSerialParity V) {
+  if (V == Parity()) return;
+  switch (V) {
+    case pOdd: fParity = 'O'; break;
+    case pEven: fParity = 'E'; break;
+    case pMark: fParity = 'M'; break;
+    case pSpace: fParity = 'S'; break;
+    default: fParity = 'N'; break;
+  }
+  ConfiguraSerial();
+}
+
+TZuvoSerialStop TZuvoDevice::Stop() const {
+  switch (fStop) {
+    case 1: return s1eMeio;
+    case 2: return s2;
+    default: return s1;
+  }
+}
+
+void TZuvoDevice::SetStop(TZuvoSerialStop V) {
+  if (V == Stop()) return;
+  fStop = V == s1eMeio ? 1 : V == s2 ? 2 : 0;
+  ConfiguraSerial();
+}
+
+void TZuvoDevice::SetHandShake(TZuvoHandShake V) {
+  fHandShake = V;
+  fHardFlow = V == hsRTS_CTS;
+  fSoftFlow = V == hsXON_XOFF;
+  ConfiguraSerial();
+}
+
+void TZuvoDevice::SetHardFlow(bool V) {
+  if (V)
+    SetHandShake(hsRTS_CTS);
+  else if (fHandShake == hsRTS_CTS)
+    SetHandShake(hsNenhum);
+}
+
+void TZuvoDevice::SetSoftFlow(bool V) {
+  if (V)
+    SetHandShake(hsXON_XOFF);
+  else if (fHandShake == hsXON_XOFF)
+    SetHandShake(hsNenhum);
+}
+
+}  // namespace zuvo
