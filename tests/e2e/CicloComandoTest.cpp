@@ -13,7 +13,7 @@
 #include "core/ZuvoECF.h"
 #include "core/ZuvoPlataforma.h"
 #include "support/PlataformaTeste.h"
-#include "support/PtyPar.h"
+#include "sim/PtyPar.h"
 
 using namespace zuvo;
 using zuvo::teste::AmbienteTeste;

@@ -16,7 +16,7 @@
 
 #include "core/ZuvoUI.h"
 #include "device/ZuvoBase.h"
-#include "support/PtyPar.h"
+#include "sim/PtyPar.h"
 
 using namespace zuvo;
 namespace fs = std::filesystem;

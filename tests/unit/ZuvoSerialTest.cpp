@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "device/ZuvoSerial.h"
-#include "support/PtyPar.h"
+#include "sim/PtyPar.h"
 
 using namespace zuvo;
 

@@ -1,4 +1,4 @@
-#include "support/PtyPar.h"
+#include "sim/PtyPar.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -115,10 +115,41 @@ void PtyPar::Para() {
   fMudou.notify_all();
 }
 
+void PtyPar::SetBaud(int Baud) {
+  std::lock_guard<std::mutex> trava(fMutex);
+  fBaud = Baud > 0 ? Baud : 0;
+}
+
+void PtyPar::AgendaItens(std::vector<Saida::Item>& Itens, int64_t AtrasoEntradaUs) {
+  if (fBaud <= 0) {
+    for (auto& i : Itens) fAgenda.emplace(i.Quando, std::move(i.Bytes));
+    return;
+  }
+  // Each byte arrives when its ten bits have gone over the line; bytes that
+  // arrive within the same millisecond are written together.
+  const double byteUs = 10e6 / fBaud;
+  for (auto& i : Itens) {
+    int64_t inicio = std::max<int64_t>(i.Quando * 1000 + AtrasoEntradaUs, fLinhaLivreUs);
+    std::string bloco;
+    int64_t blocoMs = -1;
+    for (size_t k = 0; k < i.Bytes.size(); k++) {
+      int64_t chegaMs = (inicio + static_cast<int64_t>((k + 1) * byteUs) + 999) / 1000;
+      if (chegaMs != blocoMs && !bloco.empty()) {
+        fAgenda.emplace(blocoMs, bloco);
+        bloco.clear();
+      }
+      blocoMs = chegaMs;
+      bloco += i.Bytes[k];
+    }
+    if (!bloco.empty()) fAgenda.emplace(blocoMs, bloco);
+    fLinhaLivreUs = inicio + static_cast<int64_t>(i.Bytes.size() * byteUs);
+  }
+}
+
 void PtyPar::Agenda(std::vector<Saida::Item> Itens) {
   {
     std::lock_guard<std::mutex> trava(fMutex);
-    for (auto& i : Itens) fAgenda.emplace(i.Quando, std::move(i.Bytes));
+    AgendaItens(Itens, 0);
     GaranteThread();
   }
   Acorda();
@@ -214,7 +245,9 @@ void PtyPar::Laco() {
         size_t consumido = std::min(roteiro(pendente, saida), pendente.size());
         if (!saida.fItens.empty()) {
           std::lock_guard<std::mutex> trava(fMutex);
-          for (auto& i : saida.fItens) fAgenda.emplace(i.Quando, std::move(i.Bytes));
+          // At line speed the command itself took time to arrive.
+          int64_t entradaUs = fBaud > 0 ? static_cast<int64_t>(consumido * 10e6 / fBaud) : 0;
+          AgendaItens(saida.fItens, entradaUs);
         }
         if (consumido == 0) break;
         pendente.erase(0, consumido);

@@ -84,6 +84,11 @@ class PtyPar {
   /// stays usable; Inicia or a delayed write starts the thread again.
   void Para();
 
+  /// Paces what the peer sends as a serial line at Baud bits per second
+  /// would (10 bits a byte), and delays each answer by the time the consumed
+  /// command took to arrive at that speed. 0 (the default): no pacing.
+  void SetBaud(int Baud);
+
   /// Every byte the scripted peer has read so far.
   std::string Recebido() const;
   /// Waits until the scripted peer has read at least N bytes; false on
@@ -109,6 +114,8 @@ class PtyPar {
  private:
   static int64_t AgoraMs();
   void Agenda(std::vector<Saida::Item> Itens);
+  /// Called with fMutex held: schedules the items, byte by byte when paced.
+  void AgendaItens(std::vector<Saida::Item>& Itens, int64_t AtrasoEntradaUs);
   void GaranteThread();
   void Acorda();
   void Laco();
@@ -124,6 +131,8 @@ class PtyPar {
   mutable std::condition_variable fMudou;
   std::multimap<int64_t, std::string> fAgenda;
   bool fEscrevendo = false;
+  int fBaud = 0;
+  int64_t fLinhaLivreUs = 0;  // when the paced line finishes its last byte
   Roteiro fRoteiro;
   std::string fRecebido;
   bool fParar = false;
