@@ -1,0 +1,155 @@
+// The behaviour every printer family shares, written once and run against
+// each family's simulator over a real pseudo-terminal: identification, a
+// complete receipt, cancellation, the day's reports, the tables, and the
+// error paths (a silent printer, low paper).
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "core/ZuvoECF.h"
+#include "sim/Simulador.h"
+#include "support/Familia.h"
+#include "support/PlataformaTeste.h"
+
+using namespace zuvo;
+using zuvo::teste::Familia;
+
+namespace {
+
+class Comportamento : public ::testing::TestWithParam<Familia> {
+ protected:
+  void SetUp() override {
+    const Familia& f = GetParam();
+    fSim = sim::CriaSimulador(f.Nome, f.Opcoes);
+    ASSERT_NE(fSim, nullptr) << "no simulator for " << f.Nome;
+    ecf.SetModelo(f.Modelo);
+    ecf.SetPorta(fSim->Porta());
+    ecf.SetTimeOut(f.TimeOut);
+    ecf.SetIntervaloAposComando(0);
+    ecf.SetPausaRelatorio(1);
+    ecf.SetReTentar(false);
+    ecf.Ativar();
+  }
+  void TearDown() override { ecf.Desativar(); }
+
+  teste::AmbienteTeste amb;
+  std::unique_ptr<sim::Simulador> fSim;
+  TZuvoECF ecf;
+};
+
+// True when Texto appears in the simulated paper roll.
+::testing::AssertionResult NoPapel(const sim::Simulador& s, const std::string& Texto) {
+  std::string papel = s.Papel();
+  if (papel.find(Texto) != std::string::npos) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "'" << Texto << "' not printed; paper:\n" << papel;
+}
+
+}  // namespace
+
+TEST_P(Comportamento, IdentifiesThePrinter) {
+  EXPECT_TRUE(ecf.Ativo());
+  EXPECT_NE(ecf.ModeloStr(), "Não Definido");
+  EXPECT_FALSE(Trim(ecf.NumSerie()).empty());
+  EXPECT_NE(ecf.NumSerie(), "ecfNennhum");
+  EXPECT_FALSE(Trim(ecf.NumVersao()).empty());
+  EXPECT_GT(ecf.DataHora(), EncodeDate(2000, 1, 1));
+  EXPECT_EQ(ecf.Estado(), estLivre);
+  EXPECT_TRUE(ecf.TestaPodeAbrirCupom());
+}
+
+TEST_P(Comportamento, CompleteReceipt) {
+  const Familia& f = GetParam();
+  const std::string antes = ecf.NumCupom();
+  ecf.AbreCupom();
+  EXPECT_EQ(ecf.Estado(), estVenda);
+  ecf.VendeItem("789001", "CAFE TORRADO", f.Aliquota, 2, 8.5);
+  ecf.VendeItem("789002", "ACUCAR CRISTAL", f.OutraAliquota, 1.5, 3.2, 10);
+  ecf.VendeItem("789003", "LEITE INTEGRAL", f.Aliquota, 3, 4.1);
+  EXPECT_NEAR(ecf.SubTotal(), 17 + 4.32 + 12.3, 0.011);
+  ecf.SubtotalizaCupom(1.0, "Obrigado|Volte sempre");
+  ecf.EfetuaPagamento(f.FormaDinheiro, 20);
+  EXPECT_EQ(ecf.Estado(), estPagamento);
+  ecf.EfetuaPagamento(f.FormaOutra, 14.62);
+  EXPECT_NEAR(ecf.TotalPago(), 34.62, 0.011);
+  ecf.FechaCupom();
+  EXPECT_EQ(ecf.Estado(), estLivre);
+  EXPECT_NE(ecf.NumCupom(), antes);
+  EXPECT_TRUE(NoPapel(*fSim, "CAFE TORRADO"));
+  EXPECT_TRUE(NoPapel(*fSim, "LEITE INTEGRAL"));
+  EXPECT_TRUE(NoPapel(*fSim, "Obrigado"));
+  EXPECT_TRUE(NoPapel(*fSim, "Volte sempre"));
+}
+
+TEST_P(Comportamento, CancelsTheOpenReceipt) {
+  const Familia& f = GetParam();
+  ecf.AbreCupom();
+  ecf.VendeItem("1", "ITEM CANCELADO", f.Aliquota, 1, 1);
+  ecf.CancelaCupom();
+  EXPECT_EQ(ecf.Estado(), estLivre);
+  // A second receipt after the cancellation opens normally.
+  EXPECT_TRUE(ecf.TestaPodeAbrirCupom());
+}
+
+TEST_P(Comportamento, DayReportsAndManagerialReportInTwoCopies) {
+  ecf.LeituraX();
+  EXPECT_EQ(ecf.Estado(), estLivre);
+  ecf.RelatorioGerencial({"RELATORIO DE TESTE", "segunda linha"}, 2);
+  std::string papel = fSim->Papel();
+  auto primeira = papel.find("RELATORIO DE TESTE");
+  ASSERT_NE(primeira, std::string::npos) << papel;
+  EXPECT_NE(papel.find("RELATORIO DE TESTE", primeira + 1), std::string::npos) << papel;
+  EXPECT_EQ(ecf.Estado(), estLivre);
+}
+
+TEST_P(Comportamento, LoadsTheTables) {
+  const Familia& f = GetParam();
+  EXPECT_GT(ecf.Aliquotas().Count(), 0);
+  TZuvoECFAliquota* a = ecf.AchaICMSAliquota(f.ValorAliquota);
+  ASSERT_NE(a, nullptr);
+  EXPECT_FALSE(a->Indice.empty());
+  EXPECT_NE(ecf.AchaFPGIndice(f.FormaDinheiro), nullptr);
+  EXPECT_NE(ecf.AchaFPGIndice(f.FormaOutra), nullptr);
+}
+
+TEST_P(Comportamento, OpensTheDrawerWhenItHasOne) {
+  if (!GetParam().TemGaveta) {
+    EXPECT_THROW(ecf.AbreGaveta(), EZuvoECFCMDInvalido);
+    return;
+  }
+  EXPECT_NO_THROW(ecf.AbreGaveta());
+}
+
+TEST_P(Comportamento, SilentPrinterEndsInAClearError) {
+  sim::Falhas f;
+  f.Mudo = true;
+  fSim->SetFalhas(f);
+  try {
+    ecf.LeituraX();
+    FAIL() << "a silent printer reported success";
+  } catch (const Exception& e) {
+    std::string msg = e.what();
+    EXPECT_NE(msg.find("não está respondendo"), std::string::npos) << msg;
+  }
+  EXPECT_FALSE(ecf.AguardandoResposta());
+  // The printer comes back: the next command works.
+  fSim->SetFalhas({});
+  EXPECT_NO_THROW(ecf.LeituraX());
+}
+
+TEST_P(Comportamento, LowPaperIsANoticeNotAnError) {
+  sim::Falhas f;
+  f.PoucoPapel = true;
+  fSim->SetFalhas(f);
+  int avisos = 0;
+  ecf.SetOnMsgPoucoPapel([&](TZuvoECFClass*) { avisos++; });
+  EXPECT_NO_THROW(ecf.LeituraX());
+  EXPECT_NO_THROW(ecf.LeituraX());
+  EXPECT_EQ(avisos, 1);
+}
+
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(Comportamento);
+INSTANTIATE_TEST_SUITE_P(Familias, Comportamento, ::testing::ValuesIn(teste::Familias()),
+                         [](const ::testing::TestParamInfo<Familia>& i) {
+                           return i.param.NomeTeste();
+                         });
