@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/ZuvoECF.h"
+#include "sim/PtyPar.h"
 #include "support/PlataformaTeste.h"
 
 using namespace zuvo;
@@ -272,16 +273,14 @@ TEST_F(Componente, SearchesThatNeedNoPrinter) {
   }
   EXPECT_FALSE(ecf.ProcuraECF(false, false, 1));
 
-  // A model search over families that have no driver finds nothing, leaves
+  // A model search on a port where no printer answers finds nothing, leaves
   // the port alone and the model undefined.
+  PtyPar silencioso;
   ecf.SetModelo(ecfNenhum);
-  ecf.SetPorta("COM2");
-  bool achou = ecf.ProcuraECF(true, false, 1);
-  if (!ModeloTemDriver(ecfBematech)) {
-    EXPECT_FALSE(achou);
-    EXPECT_EQ(ecf.Modelo(), ecfNenhum);
-  }
-  EXPECT_EQ(ecf.Porta(), "COM2");
+  ecf.SetPorta(silencioso.CaminhoEscravo());
+  EXPECT_FALSE(ecf.ProcuraECF(true, false, 1));
+  EXPECT_EQ(ecf.Modelo(), ecfNenhum);
+  EXPECT_EQ(ecf.Porta(), silencioso.CaminhoEscravo());
   EXPECT_FALSE(ecf.Ativo());
   EXPECT_FALSE(ecf.Procurando());
 }
