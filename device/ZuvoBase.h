@@ -84,6 +84,10 @@ class TZuvoDevice {
   bool SoftFlow() const { return fSoftFlow; }
   void SetSoftFlow(bool V);
   bool Ativo() const { return fAtivo; }
+  /// A number the application gives the device; the non-fiscal emulator
+  /// takes it as its machine number.
+  int Tag() const { return fTag; }
+  void SetTag(int V) { fTag = V; }
   const THookSerialStatus& OnStatus() const { return fSerial->OnStatus; }
   void SetOnStatus(THookSerialStatus V) { fSerial->OnStatus = std::move(V); }
   TBlockSerial& Serial() { return *fSerial; }
@@ -103,6 +107,7 @@ class TZuvoDevice {
   /// What EhSerial answered when the port was opened (kept while Ativo).
   bool fAtivoSerial = false;
   TZuvoHandShake fHandShake = hsNenhum;
+  int fTag = 0;
   std::unique_ptr<TBlockSerial> fSerial;
 };
 

@@ -10,10 +10,12 @@
 // A family's quirks go here, never in an if inside a suite.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "core/ZuvoECF.h"
+#include "core/ZuvoUI.h"
 #include "sim/Simulador.h"
 
 namespace zuvo::teste {
@@ -31,6 +33,16 @@ struct Familia {
   bool TemGaveta = true;            ///< AbreGaveta works
   bool TemVinculado = true;         ///< linked receipts work
   int TimeOut = 2;                  ///< answer time-out for the suite (seconds)
+  bool LeRespostas = true;          ///< the printer answers (a silent one can be noticed)
+  bool InformaPoucoPapel = true;    ///< the printer reports low paper
+  /// Called before activation, e.g. to script the answer to a question the
+  /// family asks on first use.
+  std::function<void(HeadlessToolkit&)> Prepara;
+  /// Called after activation, e.g. to program what the suites expect.
+  std::function<void(TZuvoECF&)> AposAtivar;
+  /// Part of the error a silent printer ends in (families with an
+  /// acknowledgement byte report the missing acknowledgement instead).
+  std::string MsgSemResposta = "não está respondendo";
 
   /// "Bematech_MFD": a valid test-name suffix.
   std::string NomeTeste() const;

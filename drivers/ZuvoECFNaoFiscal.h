@@ -1,0 +1,267 @@
+// TZuvoECFNaoFiscal: a fiscal-printer emulator on a plain text printer.
+//
+// A real ECF keeps its counters and totals in its own memory; here the driver
+// keeps them, in memory and in a state file beside the executable
+// ("ZuvoECF" + machine number + ".INI"), and the printer only receives text
+// lines framed by a few control strings. There is no answer to read.
+//
+// The state file is the emulator's fiscal memory: it is always replaced
+// atomically (temporary file, flush, rename), so a crash leaves either the
+// state before an operation or the state after it. The lines of a document
+// are kept in a buffer file (".BUF") between being composed and printed, so
+// a document interrupted by a crash is printed at the next activation.
+//
+// Every operation that changes the state takes a snapshot first; when a later
+// step (printing, saving) fails, memory and file go back to the snapshot and
+// the error reaches the caller.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/ZuvoECFClass.h"
+
+namespace zuvo {
+
+// ----- Records of the emulator's memory -----
+
+struct TZuvoECFNaoFiscalAliquota {
+  double Aliquota = 0;  // the rate, e.g. 18
+  bool ISS = false;     // service tax ("S"); otherwise ICMS ("T")
+  double TotalDia = 0;
+  std::string Descricao;
+};
+
+struct TZuvoECFNaoFiscalFormaPagamento {
+  std::string Descricao;
+  double TotalDia = 0;
+  std::string Indice;  // 2 digits
+};
+
+struct TZuvoECFNaoFiscalComprovanteNaoFiscal {
+  std::string Descricao;
+  double TotalDia = 0;
+  std::string Indice;  // 2 digits
+};
+
+struct TZuvoECFNaoFiscalItemCupom {
+  std::string Descricao;
+  double ValorUnit = 0;
+  double Qtd = 0;  // 0 once cancelled
+  int PosAliq = 0;
+  std::string Codigo;
+  /// The item's value after its own discount and its share of the receipt's
+  /// discount or surcharge: what it added to its rate's day total.
+  double BaseICMS = 0;
+};
+
+struct TZuvoECFNaoFiscalPagamentoCupom {
+  double ValorPago = 0;  // negative for the change given back
+  int PosFPG = 0;
+};
+
+/// Everything an operation may change, copied whole for the snapshot.
+struct TZuvoECFNaoFiscalMemoria {
+  bool HorarioVerao = false;
+  TDateTime DiaMovimento = 0;
+  TZuvoECFEstado Estado = estNaoInicializada;
+  int ReducoesZ = 0;
+  int LeiturasX = 0;
+  int CuponsCancelados = 0;
+  int COOInicial = 0;
+  int COOFinal = 0;
+  int NumCupom = 0;
+  double SubTotal = 0;
+  double TotalPago = 0;
+  std::vector<TZuvoECFNaoFiscalAliquota> Aliquotas;
+  std::vector<TZuvoECFNaoFiscalFormaPagamento> FormasPagamento;
+  std::vector<TZuvoECFNaoFiscalComprovanteNaoFiscal> ComprovantesNaoFiscais;
+  std::vector<TZuvoECFNaoFiscalItemCupom> ItensCupom;
+  std::vector<TZuvoECFNaoFiscalPagamentoCupom> PagamentosCupom;
+};
+
+/// The lines of the document being composed and their copy on disk.
+class TZuvoECFNaoFiscalBuffer {
+ public:
+  void SetArquivo(const std::string& Caminho) { fArquivo = Caminho; }
+  const std::string& Arquivo() const { return fArquivo; }
+  TStrings& Linhas() { return fLinhas; }
+  /// Loads the lines left in the file by an interrupted run.
+  void Carrega();
+  /// Empties the file and the lines.
+  void Zera();
+  /// Adds the lines to the file (replaced atomically).
+  void Grava();
+  /// The lines, each followed by CR LF.
+  std::string Texto() const { return JoinLines(fLinhas); }
+
+ private:
+  std::string fArquivo;
+  TStrings fLinhas;
+};
+
+class TZuvoECFNaoFiscal : public TZuvoECFClass {
+ public:
+  /// Limits of the positions kept in the state file: 3-digit items, 2-digit
+  /// lists (the codes of payment methods and receipt types are count + 1).
+  static constexpr int kMaxItens = 999;
+  static constexpr int kMaxLista = 99;
+
+  explicit TZuvoECFNaoFiscal(TZuvoECF* AOwner);
+  ~TZuvoECFNaoFiscal() override;
+
+  std::string NumCupom() override;
+  std::string NumECF() override;
+  std::string NumCRO() override;
+  std::string NumSerie() override;
+  std::string NumVersao() override;
+  double SubTotal() override;
+  double TotalPago() override;
+  /// Derived from the stored state and the calendar: a later day than the
+  /// day of business asks for a Z (or, after a Z, for an X). Inactive:
+  /// estNaoInicializada, and nothing is touched.
+  TZuvoECFEstado Estado() override;
+  bool HorarioVerao() override;
+  bool Arredonda() override { return true; }
+
+  /// Opens the port, loads (or, after the legal warning, creates) the state
+  /// file, initialises the printer and prints a document left in the buffer.
+  /// Any error leaves the driver inactive.
+  void Ativar() override;
+  void Desativar() override;
+
+  using TZuvoECFClass::EnviaComando;
+  /// Sends Cmd to the printer unchanged and returns it.
+  std::string EnviaComando(const std::string& Cmd) override;
+
+  void AbreGaveta() override;
+  void MudaHorarioVerao() override;
+  void MudaHorarioVerao(bool EHorarioVerao) override;
+
+  void AbreCupom(const std::string& CPF_CNPJ = "") override;
+  void VendeItem(const std::string& Codigo, const std::string& Descricao,
+                 const std::string& AliquotaICMS, double Qtd, double ValorUnitario,
+                 double DescontoPorc = 0, const std::string& Unidade = "") override;
+  void CancelaItemVendido(int NumItem) override;
+  void SubtotalizaCupom(double DescontoAcrescimo = 0,
+                        const std::string& MensagemRodape = "") override;
+  void EfetuaPagamento(const std::string& CodFormaPagto, double Valor,
+                       const std::string& Observacao = "", bool ImprimeVinculado = false) override;
+  void FechaCupom(const std::string& Observacao = "") override;
+  /// Cancels the open receipt, or the last one when it is already closed
+  /// (printing a cancellation document with the next COO).
+  void CancelaCupom() override;
+
+  void LeituraX() override;
+  /// The date-time argument is ignored: the emulator's clock is the system's.
+  void ReducaoZ(TDateTime DataHora = 0) override;
+
+  void AbreRelatorioGerencial() override;
+  void LinhaRelatorioGerencial(const std::string& Linha) override;
+  void AbreCupomVinculado(const std::string& COO, const std::string& CodFormaPagto,
+                          const std::string& CodComprovanteNaoFiscal, double Valor) override;
+  void LinhaCupomVinculado(const std::string& Linha) override;
+  void FechaRelatorio() override;
+
+  void CarregaAliquotas() override;
+  /// Looking up a rate that is not programmed programs it.
+  TZuvoECFAliquota* AchaICMSAliquota(double Aliquota, char Tipo = ' ') override;
+  void ProgramaAliquota(double Aliquota, char Tipo = 'T', const std::string& Posicao = "") override;
+  void CarregaFormasPagamento() override;
+  TZuvoECFFormaPagamento* AchaFPGDescricao(const std::string& Descricao) override;
+  void ProgramaFormaPagamento(const std::string& Descricao, bool PermiteVinculado = true,
+                              const std::string& Posicao = "") override;
+  void CarregaComprovantesNaoFiscais() override;
+  TZuvoECFComprovanteNaoFiscal* AchaCNFDescricao(const std::string& Descricao) override;
+  void ProgramaComprovanteNaoFiscal(const std::string& Descricao, const std::string& Tipo = "",
+                                    const std::string& Posicao = "") override;
+
+  // ----- The emulator's settings, read from the state file -----
+
+  const TStrings& Cabecalho() const { return fCabecalho; }
+  const TStrings& Cabecalho_Item() const { return fCabecalho_Item; }
+  const std::string& MascaraItem() const { return fMascaraItem; }
+  const std::string& Comando_Abrir_Gaveta() const { return fComando_Abrir_Gaveta; }
+  const std::string& Comando_Incializacao() const { return fComando_Incializacao; }
+  const std::string& Comando_Ativar_Condensado() const { return fComando_Ativar_Condensado; }
+  const std::string& Comando_Expandido_uma_Linha() const { return fComando_Expandido_uma_Linha; }
+  int CRO() const { return fCRO; }
+  /// The emulator's memory (counters, totals, the last receipt).
+  const TZuvoECFNaoFiscalMemoria& Memoria() const { return fMem; }
+  /// Full path of the state file (empty until activation).
+  const std::string& ArquivoEstado() const { return fArqINI; }
+  /// Full path of the print buffer file.
+  const std::string& ArquivoBuffer() const { return fBuffer.Arquivo(); }
+
+  /// Called between the steps of writing a document ("GravaBuffer",
+  /// "GravaArqINI") so a test can stop the program at those moments.
+  std::function<void(const std::string& Passo)> OnPasso;
+
+ private:
+  // ----- Printing -----
+  void EnviaTexto(const std::string& Texto);
+  void ZeraBuffer() { fBuffer.Zera(); }
+  void GravaBuffer();
+  void ImprimeBuffer();
+  void ImprimeLista(const TStrings& Linhas);
+  void Adiciona(const std::string& Linha) { fBuffer.Linhas().push_back(Linha); }
+  /// Adds Texto cut into pieces of the column count.
+  void AdicionaEmPedacos(const std::string& Texto);
+
+  // ----- Layout -----
+  int LarguraTitulo() const;
+  std::string LinhaTitulo(const std::string& Texto) const;
+  std::string Regua(char Caractere = '-') const;
+  std::string Justificada(const std::string& Texto) const;
+  std::string Centralizada(const std::string& Texto, char Caractere = ' ') const;
+  TStrings CabecalhoDocumento() const;
+  void AddRodape();
+  void AddTotaisDia();
+  static std::string PreencheMascara(const std::string& Mascara, const std::string& Linha,
+                                     char Letra, const std::string& Valor);
+
+  // ----- State -----
+  void ExigeAtivo() const;
+  void GuardaEstado() { fSnapshot = fMem; }
+  void RestauraEstado() { fMem = fSnapshot; }
+  /// Back to the snapshot in memory and in the file (a failed save leaves
+  /// the old file, which is the snapshot; a failed print after the save
+  /// needs the file rewritten).
+  void DesfazOperacao();
+  void LimpaCupom();
+  void GravaArqINI();
+  void CarregaArqINI();
+  void CriaArqINI();
+  void AvisoLegal();
+  void DescartaListasComponente();
+  void Passo(const std::string& Nome);
+
+  /// Starts a document whose body is in the buffer: checks the clock and the
+  /// printer, takes the next COO, prints the header and the body.
+  void AbreDocumento(bool NovoDia);
+  /// AbreDocumento after GuardaEstado; on failure memory and file go back.
+  void AbreDocumentoOuDesfaz(bool NovoDia);
+
+  int PosicaoFPG(const std::string& Codigo) const;
+  int PosicaoAliquota(char Tipo, double Valor) const;
+  /// The rate position of a VendeItem rate text; Texto is normalised.
+  int PosicaoDaAliquota(std::string& Texto);
+
+  TZuvoECFNaoFiscalMemoria fMem;
+  TZuvoECFNaoFiscalMemoria fSnapshot;
+  TZuvoECFNaoFiscalBuffer fBuffer;
+  std::string fArqINI;
+  std::string fNumSerie;
+  std::string fNumECF;
+  int fCRO = 1;
+  TStrings fCabecalho;
+  TStrings fCabecalho_Item;
+  std::string fMascaraItem;
+  std::string fComando_Abrir_Gaveta;
+  std::string fComando_Incializacao;
+  std::string fComando_Ativar_Condensado;
+  std::string fComando_Expandido_uma_Linha;
+};
+
+}  // namespace zuvo
