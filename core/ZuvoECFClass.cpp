@@ -298,6 +298,12 @@ void TZuvoECFClass::ErroImpressora(const std::string& Mensagem) {
                             Mensagem);
 }
 
+void TZuvoECFClass::ReiniciaMsgPoucoPapel() {
+  fAvisouPoucoPapel = false;
+  fUltimaMsgPoucoPapel = 0;
+  fUltimaMsgPoucoPapelMs = 0;
+}
+
 // ----- The wait window -----
 
 bool TZuvoECFClass::FormMsgDoProcedure(TZuvoProcedimento Procedimento, int Tecla) {
@@ -755,6 +761,11 @@ void TZuvoECFClass::DoMsgPoucoPapel(const std::string& Mensagem) {
   fAvisouPoucoPapel = true;
   fUltimaMsgPoucoPapelMs = agora;
   fUltimaMsgPoucoPapel = Agora();
+}
+
+void TZuvoECFClass::ZeraUltimaMsgPoucoPapel() {
+  fAvisouPoucoPapel = false;
+  fUltimaMsgPoucoPapel = 0;
 }
 
 std::string TZuvoECFClass::AjustaLinhas(const std::string& Texto, int MaxLinhas,

@@ -383,7 +383,16 @@ void TBlockSerial::Config(int Baud, int Bits, char Parity, int Stop, bool SoftFl
   if (HardFlow) tio.c_cflag |= CRTSCTS;
   tio.c_cc[VMIN] = 0;
   tio.c_cc[VTIME] = 0;
-  if (::tcsetattr(fHandle, TCSANOW, &tio) != 0) {
+  int r = ::tcsetattr(fHandle, TCSANOW, &tio);
+  if (r != 0 && errno == EINVAL && paridade != 0 && !fModem->Possui(fHandle)) {
+    // A pseudo-terminal has no line to put a parity bit on; Linux may refuse
+    // the setting on it once the port has been reopened. The bytes pass the
+    // same without it.
+    tio.c_cflag &= ~(PARENB | PARODD | CMSPAR);
+    tio.c_iflag &= ~INPCK;
+    r = ::tcsetattr(fHandle, TCSANOW, &tio);
+  }
+  if (r != 0) {
     ErroSistema(errno, "tcsetattr");
     ErrorCheck();
     return;

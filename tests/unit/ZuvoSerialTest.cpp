@@ -428,3 +428,15 @@ TEST_F(SerialPty, RespostaEmPedacosEAtrasada) {
   EXPECT_TRUE(par.EsperaRecebido(8, 1000));
   EXPECT_EQ(par.Recebido(), "um\ndois\n");
 }
+
+TEST_F(SerialPty, EvenParityAgainAfterReopening) {
+  // Printers that talk with even parity reopen their port after every
+  // deactivation; on a pseudo-terminal that must keep working.
+  for (int vez = 0; vez < 3; vez++) {
+    Conecta();
+    EXPECT_EQ(CodigoDe([&] { porta.Config(9600, 8, 'E', 0, false, false); }), 0) << vez;
+    porta.SendString("ok");
+    EXPECT_EQ(par.LeMasterAte(2, 1000), "ok");
+    porta.Close();
+  }
+}
