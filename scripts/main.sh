@@ -1,8 +1,48 @@
 #!/usr/bin/env bash
-# The main job: builds the library and its examples and shows them at work.
+# The main job: builds the library, the examples and the printer simulator,
+# starts a simulated Bematech printer on a pseudo-terminal, runs a day at the
+# till against it (examples/venda.cpp) and prints the simulated paper roll.
+# The simulator is always stopped, also when something fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-dir=build/release
-cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$dir" -j"$(nproc)"
-"$dir/examples/identifica"
+# Only what the job runs: the Bematech family, no application, no benchmarks.
+dir=build/main
+cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZUVO_DRIVERS=Bematech \
+  -DZUVO_BUILD_APP=OFF -DZUVO_BUILD_BENCH=OFF >/dev/null
+cmake --build "$dir" -j"$(nproc)" --target zuvoecf-sim venda
+
+tmp=$(mktemp -d)
+porta="$tmp/ecf"
+papel="$tmp/papel.txt"
+sim_pid=""
+para() {
+  if [ -n "$sim_pid" ]; then
+    kill "$sim_pid" 2>/dev/null || true
+    wait "$sim_pid" 2>/dev/null || true
+  fi
+  rm -rf "$tmp"
+}
+trap para EXIT
+trap 'exit 130' INT TERM
+
+"$dir/zuvoecf-sim" Bematech --link "$porta" --paper "$papel" >"$tmp/sim.out" 2>&1 &
+sim_pid=$!
+# The simulator makes the link once its pseudo-terminal is ready.
+for _ in $(seq 1 50); do
+  [ -L "$porta" ] && break
+  kill -0 "$sim_pid" 2>/dev/null || { cat "$tmp/sim.out" >&2; exit 1; }
+  sleep 0.1
+done
+[ -L "$porta" ] || { echo "o simulador não criou $porta" >&2; exit 1; }
+
+echo "== Impressora Bematech simulada em $porta"
+status=0
+timeout 120 "$dir/examples/venda" "$porta" || status=$?
+
+echo
+echo "== Bobina de papel da impressora simulada"
+if [ -f "$papel" ]; then
+  # The printer prints Windows-1252; the terminal most likely speaks UTF-8.
+  iconv -f CP1252 -t UTF-8 "$papel" 2>/dev/null || cat "$papel"
+fi
+exit "$status"
