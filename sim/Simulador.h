@@ -36,6 +36,7 @@ struct OpcoesSimulador {
   bool MFD = false;      ///< the detail-memory generation
   bool Termica = false;  ///< a thermal printer
   int Colunas = 48;
+  std::string Variante;  ///< a family's own command set by name ("FS2000"); "" its default
 };
 
 class Simulador {

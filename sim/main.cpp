@@ -2,7 +2,7 @@
 // port to give the library (or the test application).
 //
 //   zuvoecf-sim <modelo> [--link CAMINHO] [--paper ARQUIVO] [--baud N]
-//               [--mfd] [--termica] [--colunas N]
+//               [--mfd] [--termica] [--colunas N] [--variante NOME] [--fs2000]
 //
 // It runs until interrupted (Ctrl+C) or until its standard input closes when
 // --stdin is given.
@@ -22,7 +22,8 @@ void AoSinal(int) { gParar = 1; }
 
 int Uso() {
   std::cerr << "uso: zuvoecf-sim <modelo> [--link CAMINHO] [--paper ARQUIVO] [--baud N]\n"
-               "                  [--mfd] [--termica] [--colunas N] [--stdin]\n"
+               "                  [--mfd] [--termica] [--colunas N] [--variante NOME] [--fs2000]\n"
+               "                  [--stdin]\n"
                "modelos: "
             << zuvo::sim::FamiliasSimuladas() << "\n";
   return 2;
@@ -51,6 +52,8 @@ int main(int argc, char** argv) {
     else if (a == "--baud") baud = std::atoi(valor().c_str());
     else if (a == "--colunas") opcoes.Colunas = std::atoi(valor().c_str());
     else if (a == "--mfd") opcoes.MFD = true;
+    else if (a == "--variante") opcoes.Variante = valor();
+    else if (a == "--fs2000") opcoes.Variante = "FS2000";
     else if (a == "--termica") opcoes.Termica = true;
     else if (a == "--stdin") porEntrada = true;
     else return Uso();
