@@ -763,11 +763,6 @@ void TZuvoECFClass::DoMsgPoucoPapel(const std::string& Mensagem) {
   fUltimaMsgPoucoPapel = Agora();
 }
 
-void TZuvoECFClass::ZeraUltimaMsgPoucoPapel() {
-  fAvisouPoucoPapel = false;
-  fUltimaMsgPoucoPapel = 0;
-}
-
 std::string TZuvoECFClass::AjustaLinhas(const std::string& Texto, int MaxLinhas,
                                         bool PadLinhas) {
   // A width below one column would never consume the text.

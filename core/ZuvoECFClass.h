@@ -431,11 +431,9 @@ class TZuvoECFClass : public WaitWindowOwner {
   /// EZuvoECFSemResposta "Erro retornado pela Impressora: " + ModeloStr +
   /// two line breaks + Mensagem.
   [[noreturn]] void ErroImpressora(const std::string& Mensagem);
-  /// Forgets the last low-paper notice, so the next one is shown at once
-  /// (drivers that repeat the notice on every new receipt).
-  void ZeraUltimaMsgPoucoPapel();
   /// Forgets the last low-paper notice (UltimaMsgPoucoPapel := 0), so the
-  /// next low-paper status warns again at once.
+  /// next low-paper status warns again at once (drivers that repeat the
+  /// notice on every new receipt).
   void ReiniciaMsgPoucoPapel();
 
   void SetAtivo(bool V) { fAtivo = V; }

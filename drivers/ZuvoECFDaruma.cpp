@@ -736,7 +736,7 @@ void TZuvoECFDaruma::ProgramaComprovanteNaoFiscal(const std::string& Descricao,
 // The receipt
 
 void TZuvoECFDaruma::AbreCupom(const std::string&) {
-  ZeraUltimaMsgPoucoPapel();
+  ReiniciaMsgPoucoPapel();
   LimpaPagamento();
   SetAguardaImpressao(true);
   EnviaComando(Esc(200), 8);

@@ -140,8 +140,15 @@ TEST_P(Comportamento, SilentPrinterEndsInAClearError) {
   sim::Falhas f;
   f.Mudo = true;
   fSim->SetFalhas(f);
+  const std::string status = GetParam().ComandoStatus;
+  auto comando = [&] {
+    if (status.empty())
+      ecf.LeituraX();
+    else
+      ecf.EnviaComando(status);
+  };
   try {
-    ecf.LeituraX();
+    comando();
     FAIL() << "a silent printer reported success";
   } catch (const Exception& e) {
     std::string msg = e.what();
@@ -150,7 +157,7 @@ TEST_P(Comportamento, SilentPrinterEndsInAClearError) {
   EXPECT_FALSE(ecf.AguardandoResposta());
   // The printer comes back: the next command works.
   fSim->SetFalhas({});
-  EXPECT_NO_THROW(ecf.LeituraX());
+  EXPECT_NO_THROW(comando());
 }
 
 TEST_P(Comportamento, LowPaperIsANoticeNotAnError) {

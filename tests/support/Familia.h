@@ -43,6 +43,10 @@ struct Familia {
   /// Part of the error a silent printer ends in (families with an
   /// acknowledgement byte report the missing acknowledgement instead).
   std::string MsgSemResposta = "não está respondendo";
+  /// A raw command the printer answers quickly (EnviaComando), used where a
+  /// suite only needs the printer to answer; "" uses LeituraX, which some
+  /// families send with a long minimum time-out.
+  std::string ComandoStatus;
 
   /// "Bematech_MFD": a valid test-name suffix.
   std::string NomeTeste() const;

@@ -12,6 +12,7 @@ zuvo::teste::Familia Bematech(const std::string& Variante, bool MFD, bool Termic
   f.Modelo = zuvo::ecfBematech;
   f.Opcoes.MFD = MFD;
   f.Opcoes.Termica = Termica;
+  f.ComandoStatus = std::string(1, 19);
   f.Aliquota = "18";
   f.OutraAliquota = "7";
   f.ValorAliquota = 18;

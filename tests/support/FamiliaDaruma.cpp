@@ -13,6 +13,7 @@ zuvo::teste::Familia Daruma(const std::string& Variante, bool MFD, const std::st
   f.Modelo = zuvo::ecfDaruma;
   f.Opcoes.MFD = MFD;
   f.Opcoes.Variante = MFD ? "" : Variante;
+  f.ComandoStatus = Variante == "FS2000" ? std::string{29, 5} : std::string{29, '\xff'};
   f.FormaDinheiro = Dinheiro;
   f.FormaOutra = Outra;
   return f;

@@ -14,6 +14,7 @@ zuvo::teste::Familia FiscNET() {
   f.ValorAliquota = 18;
   f.FormaDinheiro = "-2";
   f.FormaOutra = "1";
+  f.ComandoStatus = "LeInteiro;NomeInteiro=\"EstadoFiscal\"";
   return f;
 }
 
