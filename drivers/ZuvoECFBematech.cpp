@@ -69,16 +69,30 @@ class Restaura {
 // The wait message off for an optional query, restored afterwards.
 class SemMensagem {
  public:
-  explicit SemMensagem(TZuvoECFClass& D) : fDriver(D), fExibe(D.ExibeMensagem()) {
+  // A probe whose failure is expected (an older printer does not know the
+  // command) must not ask the operator whether to try again either.
+  explicit SemMensagem(TZuvoECFClass& D)
+      : fDriver(D),
+        fExibe(D.ExibeMensagem()),
+        fReTentar(D.ReTentar()),
+        fRetentar(std::move(D.OnMsgRetentar)) {
     fDriver.SetExibeMensagem(false);
+    fDriver.SetReTentar(false);
+    fDriver.OnMsgRetentar = nullptr;
   }
-  ~SemMensagem() { fDriver.SetExibeMensagem(fExibe); }
+  ~SemMensagem() {
+    fDriver.SetExibeMensagem(fExibe);
+    fDriver.SetReTentar(fReTentar);
+    fDriver.OnMsgRetentar = std::move(fRetentar);
+  }
   SemMensagem(const SemMensagem&) = delete;
   SemMensagem& operator=(const SemMensagem&) = delete;
 
  private:
   TZuvoECFClass& fDriver;
   bool fExibe;
+  bool fReTentar;
+  TZuvoECFMsgRetentar fRetentar;
 };
 
 }  // namespace
@@ -345,18 +359,25 @@ std::string TZuvoECFBematech::NumSerie() {
 
 std::string TZuvoECFBematech::NumVersao() {
   if (!fNumVersaoCache.empty()) return fNumVersaoCache;
-  SemMensagem sem(*this);
-  try {
-    // Only MFD printers know 35, 41.
-    fNumVersaoCache = ConsultaBCD(Bytes({35, 41}), 3);
-    SetMFD(true);
+  bool mfd = false;
+  {
+    SemMensagem sem(*this);
     try {
-      fBytesResp = 42;
-      SetTermica(Pos("TH ", Trim(EnviaComando(Bytes({35, 60}), 1))) > 0);
+      // Only MFD printers know 35, 41.
+      fNumVersaoCache = ConsultaBCD(Bytes({35, 41}), 3);
+      mfd = true;
+      SetMFD(true);
+      try {
+        fBytesResp = 42;
+        SetTermica(Pos("TH ", Trim(EnviaComando(Bytes({35, 60}), 1))) > 0);
+      } catch (const Exception&) {
+        // An MFD printer without the model query is an impact printer.
+      }
     } catch (const Exception&) {
-      // An MFD printer without the model query is an impact printer.
+      // An older printer: it does not know the query.
     }
-  } catch (const Exception&) {
+  }
+  if (!mfd) {
     SetMFD(false);
     fNumVersaoCache = ConsultaBCD(Bytes({35, 1}), 2);
   }
