@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/ZuvoECF.h"
 #include "core/ZuvoPlataforma.h"
@@ -217,6 +218,24 @@ TEST_P(Bematech, IdentifiesTheGeneration) {
   EXPECT_NEAR(ecf.DataHora(), PlataformaSistema().Agora(), 5.0 / 86400);
   EXPECT_EQ(ecf.Estado(), estLivre);
   EXPECT_FALSE(ecf.PoucoPapel());
+}
+
+TEST_P(Bematech, TheGenerationProbeNeverAsksTheOperator) {
+  // An older printer does not know the MFD query: activation with retries on
+  // must still not put the question to the operator for it.
+  ecf.Desativar();
+  ecf.SetReTentar(true);
+  std::vector<std::string> perguntas;
+  ecf.SetOnMsgRetentar([&](const std::string& m, const std::string&, bool& r) {
+    perguntas.push_back(m);
+    r = false;
+  });
+  ecf.Ativar();
+  EXPECT_TRUE(perguntas.empty()) << perguntas.front();
+  EXPECT_TRUE(amb.Toolkit->Mensagens.empty());
+  EXPECT_EQ(ecf.MFD(), MFD());
+  EXPECT_TRUE(ecf.ReTentar());
+  EXPECT_TRUE(static_cast<bool>(ecf.OnMsgRetentar()));
 }
 
 TEST_P(Bematech, FortyColumnPrinterIsKnownByItsSerialNumber) {
