@@ -1,15 +1,23 @@
 #!/usr/bin/env bash
 # The main job: builds the library, the examples and the printer simulator,
-# starts a simulated Bematech printer on a pseudo-terminal, runs a day at the
-# till against it (examples/venda.cpp) and prints the simulated paper roll.
-# The simulator is always stopped, also when something fails.
+# starts a simulated Bematech printer on a pseudo-terminal, and then
+#  - with a display: opens the test application ready to use against it;
+#  - without one: runs a day at the till against it (examples/venda.cpp);
+# and prints the simulated paper roll. The simulator is always stopped, also
+# when something fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-# Only what the job runs: the Bematech family, no application, no benchmarks.
+# Only what the job runs: the Bematech family, the application only when
+# there is a display to show it on, no benchmarks.
 dir=build/main
+janela=0
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then janela=1; fi
+alvos=(zuvoecf-sim venda)
+app=OFF
+if [ "$janela" = 1 ]; then alvos+=(ecfteste); app=ON; fi
 cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZUVO_DRIVERS=Bematech \
-  -DZUVO_BUILD_APP=OFF -DZUVO_BUILD_BENCH=OFF >/dev/null
-cmake --build "$dir" -j"$(nproc)" --target zuvoecf-sim venda
+  -DZUVO_BUILD_APP=$app -DZUVO_BUILD_BENCH=OFF -DZUVO_BUILD_TESTS=OFF >/dev/null
+cmake --build "$dir" -j"$(nproc)" --target "${alvos[@]}"
 
 tmp=$(mktemp -d)
 porta="$tmp/ecf"
@@ -37,7 +45,13 @@ done
 
 echo "== Impressora Bematech simulada em $porta"
 status=0
-timeout 120 "$dir/examples/venda" "$porta" || status=$?
+if [ "$janela" = 1 ] && [ -x "$dir/app/ecfteste" ]; then
+  echo "== Abrindo o aplicativo de teste (feche a janela para terminar)"
+  "$dir/app/ecfteste" --modelo Bematech --porta "$porta" || status=$?
+else
+  echo "== Sem tela (DISPLAY não definido): venda de exemplo sem janelas"
+  timeout 120 "$dir/examples/venda" "$porta" || status=$?
+fi
 
 echo
 echo "== Bobina de papel da impressora simulada"
