@@ -13,41 +13,24 @@ namespace {
 // The marker DoLeResposta leaves in RespostaComando when time ran out.
 const std::string kZuvoErro = "ZuvoErro";
 
-// Restores a value when the scope ends, also on an exception.
+// Restores a property through its setter when the scope ends, also on an
+// exception.
 template <class Obter, class Definir>
-class Restaura {
+class RestauraPropriedade {
  public:
-  Restaura(Obter obter, Definir definir) : fDefinir(definir), fValor(obter()) {}
-  ~Restaura() {
+  RestauraPropriedade(Obter obter, Definir definir) : fDefinir(definir), fValor(obter()) {}
+  ~RestauraPropriedade() {
     try {
       fDefinir(fValor);
     } catch (...) {
     }
   }
-  Restaura(const Restaura&) = delete;
-  Restaura& operator=(const Restaura&) = delete;
+  RestauraPropriedade(const RestauraPropriedade&) = delete;
+  RestauraPropriedade& operator=(const RestauraPropriedade&) = delete;
 
  private:
   Definir fDefinir;
   decltype(std::declval<Obter>()()) fValor;
-};
-
-// Runs a function when the scope ends.
-template <class F>
-class AoSair {
- public:
-  explicit AoSair(F f) : fF(f) {}
-  ~AoSair() {
-    try {
-      fF();
-    } catch (...) {
-    }
-  }
-  AoSair(const AoSair&) = delete;
-  AoSair& operator=(const AoSair&) = delete;
-
- private:
-  F fF;
 };
 
 }  // namespace
@@ -241,15 +224,15 @@ bool TZuvoECFClass::PerguntaRetentar(const std::string& Mensagem, const std::str
 std::string TZuvoECFClass::EnviaComando(const std::string&) { DoNaoImplementado("EnviaComando"); }
 
 std::string TZuvoECFClass::EnviaComando(const std::string& Cmd, int lTimeOut) {
-  Restaura tempo([this] { return TimeOut(); }, [this](int v) { SetTimeOut(v); });
+  RestauraPropriedade tempo([this] { return TimeOut(); }, [this](int v) { SetTimeOut(v); });
   SetTimeOut(std::max(lTimeOut, TimeOut()));
   return EnviaComando(Cmd);
 }
 
 std::string TZuvoECFClass::EnviaComando(const std::string& Cmd, int lTimeOut,
                                         int lTempoInicioMsg) {
-  Restaura tempo([this] { return TimeOut(); }, [this](int v) { SetTimeOut(v); });
-  Restaura inicio([this] { return fTempoInicioMsg; }, [this](int v) { fTempoInicioMsg = v; });
+  RestauraPropriedade tempo([this] { return TimeOut(); }, [this](int v) { SetTimeOut(v); });
+  Restaura inicio(fTempoInicioMsg);
   SetTimeOut(std::max(lTimeOut, TimeOut()));
   fTempoInicioMsg = std::max(lTempoInicioMsg, fTempoInicioMsg);
   return EnviaComando(Cmd);
@@ -270,6 +253,22 @@ TZuvoECFClass::GuardaComando::~GuardaComando() {
     fDriver.SetAguardandoResposta(false);
   } catch (...) {
   }
+}
+
+TZuvoECFClass::Sondagem::Sondagem(TZuvoECFClass& Driver)
+    : fDriver(Driver),
+      fExibe(Driver.fExibeMensagem),
+      fReTentar(Driver.fReTentar),
+      fRetentar(std::move(Driver.OnMsgRetentar)) {
+  fDriver.fExibeMensagem = false;
+  fDriver.fReTentar = false;
+  fDriver.OnMsgRetentar = nullptr;
+}
+
+TZuvoECFClass::Sondagem::~Sondagem() {
+  fDriver.fExibeMensagem = fExibe;
+  fDriver.fReTentar = fReTentar;
+  fDriver.OnMsgRetentar = std::move(fRetentar);
 }
 
 void TZuvoECFClass::EnviaQuadro(const std::string& Quadro) {
@@ -398,7 +397,7 @@ void TZuvoECFClass::PausaImpressao(int Via) {
 // ----- Composite reports -----
 
 void TZuvoECFClass::ExecutaRelatorio(const TStrings& Relatorio, int Vias, bool Vinculado) {
-  Restaura retentar([this] { return fReTentar; }, [this](bool v) { fReTentar = v; });
+  Restaura retentar(fReTentar);
   AoSair permite([this] { fPermiteFormMsg = true; });
   fReTentar = false;
   fRelatorio = Relatorio;
@@ -421,7 +420,7 @@ void TZuvoECFClass::RelatorioGerencial(const TStrings& Relatorio, int Vias) {
     // Closes a report left open; nothing open is fine.
   }
   {
-    Restaura msg([this] { return fMsgAguarde; }, [this](const std::string& v) { fMsgAguarde = v; });
+    Restaura msg(fMsgAguarde);
     fMsgAguarde = "Abrindo Relatório Gerencial, aguarde %d seg";
     AbreRelatorioGerencial();
   }

@@ -419,6 +419,22 @@ class TZuvoECFClass : public WaitWindowOwner {
    private:
     TZuvoECFClass& fDriver;
   };
+  /// For the life of an optional query (a probe whose failure is expected
+  /// and swallowed, such as a command an older printer does not know): no
+  /// countdown text, and no retry question put to the operator.
+  class Sondagem {
+   public:
+    explicit Sondagem(TZuvoECFClass& Driver);
+    ~Sondagem();
+    Sondagem(const Sondagem&) = delete;
+    Sondagem& operator=(const Sondagem&) = delete;
+
+   private:
+    TZuvoECFClass& fDriver;
+    bool fExibe;
+    bool fReTentar;
+    TZuvoECFMsgRetentar fRetentar;
+  };
   /// Steps 4-5: VerificaEmLinha(3), write time-out 2000 ms, purge, then
   /// TransmitirComando until it succeeds; keeps Quadro in ComandoEnviado.
   void EnviaQuadro(const std::string& Quadro);

@@ -982,4 +982,29 @@ std::string FormataOuTexto(const std::string& Modelo, const std::vector<ArgForma
   }
 }
 
+std::string Cp1252ParaUtf8(const std::string& Texto) {
+  // 0x80..0x9F of Windows-1252; 0 marks the unassigned codes.
+  static const uint16_t kAlto[32] = {
+      0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+      0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+  std::string r;
+  r.reserve(Texto.size() + Texto.size() / 4);
+  for (unsigned char c : Texto) {
+    uint32_t u = c;
+    if (c >= 0x80 && c < 0xA0) u = kAlto[c - 0x80] ? kAlto[c - 0x80] : '?';
+    if (u < 0x80) {
+      r += static_cast<char>(u);
+    } else if (u < 0x800) {
+      r += static_cast<char>(0xC0 | (u >> 6));
+      r += static_cast<char>(0x80 | (u & 0x3F));
+    } else {
+      r += static_cast<char>(0xE0 | (u >> 12));
+      r += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+      r += static_cast<char>(0x80 | (u & 0x3F));
+    }
+  }
+  return r;
+}
+
 }  // namespace zuvo

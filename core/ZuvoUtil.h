@@ -208,4 +208,44 @@ std::string Formata(const std::string& Modelo, const std::vector<ArgFormato>& Ar
 /// Formata, or Modelo unchanged when the template does not match.
 std::string FormataOuTexto(const std::string& Modelo, const std::vector<ArgFormato>& Args);
 
+/// Windows-1252 bytes as UTF-8 text, for consoles and logs outside the
+/// library (the five unassigned codes become '?').
+std::string Cp1252ParaUtf8(const std::string& Texto);
+
+// ---------------------------------------------------------------------------
+// Scope guards: settings a command changes for its own duration come back on
+// every way out, exceptions included.
+
+/// Runs F when the scope ends; an exception from F is swallowed.
+template <class F>
+class AoSair {
+ public:
+  explicit AoSair(F f) : fF(std::move(f)) {}
+  ~AoSair() {
+    try {
+      fF();
+    } catch (...) {
+    }
+  }
+  AoSair(const AoSair&) = delete;
+  AoSair& operator=(const AoSair&) = delete;
+
+ private:
+  F fF;
+};
+
+/// Gives a variable back its value when the scope ends.
+template <class T>
+class Restaura {
+ public:
+  explicit Restaura(T& Campo) : fCampo(Campo), fValor(Campo) {}
+  ~Restaura() { fCampo = fValor; }
+  Restaura(const Restaura&) = delete;
+  Restaura& operator=(const Restaura&) = delete;
+
+ private:
+  T& fCampo;
+  T fValor;
+};
+
 }  // namespace zuvo

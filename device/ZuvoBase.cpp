@@ -22,12 +22,6 @@ namespace zuvo {
 
 namespace {
 
-std::string MaiusculasAscii(std::string Texto) {
-  for (char& c : Texto)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return Texto;
-}
-
 bool ComecaCom(const std::string& Texto, const char* Prefixo) {
   return Texto.rfind(Prefixo, 0) == 0;
 }
@@ -105,7 +99,7 @@ void TZuvoDevice::ValoresPadrao() {
 }
 
 std::string TZuvoDevice::NomeSistema(const std::string& Porta) {
-  std::string maiusc = MaiusculasAscii(Porta);
+  std::string maiusc = UpperCase(Porta);
   if (EhNomeCOM(maiusc)) {
     int numero = std::atoi(maiusc.c_str() + 3);
     if (numero >= 1) return "/dev/ttyS" + std::to_string(numero - 1);
@@ -121,7 +115,7 @@ bool TZuvoDevice::EhSerial() const {
 }
 
 bool TZuvoDevice::EhArquivoTexto() const {
-  return fPorta.size() >= 4 && MaiusculasAscii(fPorta.substr(fPorta.size() - 4)) == ".TXT";
+  return fPorta.size() >= 4 && UpperCase(fPorta.substr(fPorta.size() - 4)) == ".TXT";
 }
 
 void TZuvoDevice::FechaSerialSilencioso() {
@@ -237,7 +231,7 @@ void TZuvoDevice::ConfiguraSerial() {
 void TZuvoDevice::SetPorta(const std::string& V) {
   if (V == fPorta) return;
   if (fAtivo) throw Exception("Não é possível mudar a Porta com o Dispositivo Ativo");
-  std::string maiusc = MaiusculasAscii(V);
+  std::string maiusc = UpperCase(V);
   // COM and LPT names are the user's shorthand; paths keep their case.
   fPorta = ComecaCom(maiusc, "LPT") || ComecaCom(maiusc, "COM") ? maiusc : V;
 }

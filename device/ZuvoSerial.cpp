@@ -21,12 +21,6 @@ namespace zuvo {
 
 namespace {
 
-std::string MaiusculasAscii(std::string Texto) {
-  for (char& c : Texto)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return Texto;
-}
-
 bool SoDigitosNaoVazio(const std::string& Texto) {
   if (Texto.empty()) return false;
   for (char c : Texto)
@@ -281,7 +275,7 @@ void TBlockSerial::Connect(const std::string& Porta) {
   }
   fLineBuffer.clear();
   fDevice = Porta;
-  std::string maiusc = MaiusculasAscii(Porta);
+  std::string maiusc = UpperCase(Porta);
   if (maiusc.rfind("COM", 0) == 0) {
     fComNr = NumeroApos(maiusc, 3, 0) - 1;
     if (fComNr >= 0) fDevice = "/dev/ttyS" + std::to_string(fComNr);

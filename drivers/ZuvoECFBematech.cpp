@@ -52,49 +52,6 @@ int Byte(const std::string& Texto, int Posicao) {
   return static_cast<unsigned char>(CharAt(Texto, Posicao));
 }
 
-// Restores a field when the scope ends, also on an exception.
-template <class T>
-class Restaura {
- public:
-  explicit Restaura(T& Campo) : fCampo(Campo), fValor(Campo) {}
-  ~Restaura() { fCampo = fValor; }
-  Restaura(const Restaura&) = delete;
-  Restaura& operator=(const Restaura&) = delete;
-
- private:
-  T& fCampo;
-  T fValor;
-};
-
-// The wait message off for an optional query, restored afterwards.
-class SemMensagem {
- public:
-  // A probe whose failure is expected (an older printer does not know the
-  // command) must not ask the operator whether to try again either.
-  explicit SemMensagem(TZuvoECFClass& D)
-      : fDriver(D),
-        fExibe(D.ExibeMensagem()),
-        fReTentar(D.ReTentar()),
-        fRetentar(std::move(D.OnMsgRetentar)) {
-    fDriver.SetExibeMensagem(false);
-    fDriver.SetReTentar(false);
-    fDriver.OnMsgRetentar = nullptr;
-  }
-  ~SemMensagem() {
-    fDriver.SetExibeMensagem(fExibe);
-    fDriver.SetReTentar(fReTentar);
-    fDriver.OnMsgRetentar = std::move(fRetentar);
-  }
-  SemMensagem(const SemMensagem&) = delete;
-  SemMensagem& operator=(const SemMensagem&) = delete;
-
- private:
-  TZuvoECFClass& fDriver;
-  bool fExibe;
-  bool fReTentar;
-  TZuvoECFMsgRetentar fRetentar;
-};
-
 }  // namespace
 
 // ===========================================================================
@@ -346,7 +303,7 @@ std::string TZuvoECFBematech::NumLoja() {
 std::string TZuvoECFBematech::NumSerie() {
   if (MFD()) {
     try {
-      SemMensagem sem(*this);
+      Sondagem sonda(*this);
       fBytesResp = 20;
       return Trim(EnviaComando(Bytes({35, 40})));
     } catch (const Exception&) {
@@ -361,7 +318,7 @@ std::string TZuvoECFBematech::NumVersao() {
   if (!fNumVersaoCache.empty()) return fNumVersaoCache;
   bool mfd = false;
   {
-    SemMensagem sem(*this);
+    Sondagem sonda(*this);
     try {
       // Only MFD printers know 35, 41.
       fNumVersaoCache = ConsultaBCD(Bytes({35, 41}), 3);

@@ -39,21 +39,6 @@ std::string TextoCampo(const std::string& Texto) {
   return r;
 }
 
-// Restores ExibeMensagem on every exit.
-class SemMensagem {
- public:
-  explicit SemMensagem(TZuvoECFClass& D) : fD(D), fAntes(D.ExibeMensagem()) {
-    fD.SetExibeMensagem(false);
-  }
-  ~SemMensagem() { fD.SetExibeMensagem(fAntes); }
-  SemMensagem(const SemMensagem&) = delete;
-  SemMensagem& operator=(const SemMensagem&) = delete;
-
- private:
-  TZuvoECFClass& fD;
-  bool fAntes;
-};
-
 struct ErroDaruma {
   int Codigo;
   const char* Mensagem;
@@ -381,7 +366,7 @@ void TZuvoECFDaruma::Ativar() {
 std::string TZuvoECFDaruma::NumVersao() {
   if (!fNumVersaoCache.empty()) return fNumVersaoCache;
   try {
-    SemMensagem sem(*this);
+    Sondagem sonda(*this);
     std::string r = EnviaComando(Registro("083"), 1);
     if (Copy(r, 1, 5) == PrefixoRegistro("083")) {
       fNumVersaoCache = Copy(r, 6, 6);
@@ -857,7 +842,7 @@ void TZuvoECFDaruma::CancelaItemVendido(int NumItem) {
 }
 
 void TZuvoECFDaruma::AbreGaveta() {
-  SemMensagem sem(*this);
+  Sondagem sonda(*this);
   try {
     EnviaComando(Esc("p000"));
   } catch (const EZuvoECFNaoInicializado&) {

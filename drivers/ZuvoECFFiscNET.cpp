@@ -33,24 +33,6 @@ int Byte1252(uint16_t CodePoint) {
   return -1;
 }
 
-// Runs a restoring action on every way out of a scope.
-template <class F>
-class AoSair {
- public:
-  explicit AoSair(F f) : fF(f) {}
-  ~AoSair() {
-    try {
-      fF();
-    } catch (...) {
-    }
-  }
-  AoSair(const AoSair&) = delete;
-  AoSair& operator=(const AoSair&) = delete;
-
- private:
-  F fF;
-};
-
 int HexDigito(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;

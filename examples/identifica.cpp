@@ -14,24 +14,8 @@
 
 namespace {
 
-// The library speaks Windows-1252; the terminal most likely UTF-8.
-std::string Utf8(const std::string& s) {
-  std::string r;
-  for (unsigned char c : s) {
-    if (c < 0x80) {
-      r += static_cast<char>(c);
-    } else if (c >= 0xA0) {
-      r += static_cast<char>(0xC0 | (c >> 6));
-      r += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      r += '?';
-    }
-  }
-  return r;
-}
-
 void Mostra(const std::string& rotulo, const std::string& valor) {
-  std::cout << "  " << rotulo << ": " << Utf8(valor) << "\n";
+  std::cout << "  " << rotulo << ": " << zuvo::Cp1252ParaUtf8(valor) << "\n";
 }
 
 }  // namespace
@@ -50,8 +34,8 @@ int main(int argc, char** argv) {
       if (argc > 2) ecf.SetPorta(argv[2]);
       ecf.Ativar();
     }
-    std::cout << Utf8(TZuvoComponent::Sobre()) << "\n";
-    std::cout << "Modelo " << ModeloNome(ecf.Modelo()) << ", porta " << Utf8(ecf.Porta())
+    std::cout << zuvo::Cp1252ParaUtf8(TZuvoComponent::Sobre()) << "\n";
+    std::cout << "Modelo " << ModeloNome(ecf.Modelo()) << ", porta " << zuvo::Cp1252ParaUtf8(ecf.Porta())
               << ", " << ecf.Device().Baud() << " bps, TimeOut " << ecf.TimeOut() << " s\n";
     Mostra("ModeloStr", ecf.ModeloStr());
     Mostra("NumSerie", ecf.NumSerie());
@@ -66,11 +50,11 @@ int main(int argc, char** argv) {
       ecf.AbreCupom();
       std::cout << "  AbreCupom: cupom aberto\n";
     } catch (const Exception& e) {
-      std::cout << "  AbreCupom -> " << Utf8(e.what()) << "\n";
+      std::cout << "  AbreCupom -> " << zuvo::Cp1252ParaUtf8(e.what()) << "\n";
     }
     ecf.Desativar();
   } catch (const Exception& e) {
-    std::cerr << "Erro: " << Utf8(e.what()) << "\n";
+    std::cerr << "Erro: " << zuvo::Cp1252ParaUtf8(e.what()) << "\n";
     return 1;
   }
   return 0;

@@ -14,23 +14,9 @@
 
 namespace {
 
-// The library speaks Windows-1252; the terminal most likely UTF-8.
-std::string Utf8(const std::string& s) {
-  std::string r;
-  for (unsigned char c : s) {
-    if (c < 0x80) {
-      r += static_cast<char>(c);
-    } else if (c >= 0xA0) {
-      r += static_cast<char>(0xC0 | (c >> 6));
-      r += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      r += '?';
-    }
-  }
-  return r;
+void Passo(const std::string& Texto) {
+  std::cout << "- " << zuvo::Cp1252ParaUtf8(Texto) << std::endl;
 }
-
-void Passo(const std::string& Texto) { std::cout << "- " << Utf8(Texto) << std::endl; }
 
 }  // namespace
 
@@ -72,7 +58,7 @@ int main(int argc, char** argv) {
     Passo("Relatório gerencial impresso em 2 vias; estado " + EstadoStr(ecf.Estado()));
     ecf.Desativar();
   } catch (const Exception& e) {
-    std::cerr << "Erro: " << Utf8(e.what()) << "\n";
+    std::cerr << "Erro: " << zuvo::Cp1252ParaUtf8(e.what()) << "\n";
     return 1;
   }
   return 0;

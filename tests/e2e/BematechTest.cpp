@@ -156,6 +156,8 @@ struct Geracao {
   bool Termica;
 };
 
+void PrintTo(const Geracao& G, std::ostream* Os) { *Os << G.Nome; }
+
 class Bematech : public ::testing::TestWithParam<Geracao> {
  protected:
   void SetUp() override {

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,9 @@ struct Familia {
   /// "Bematech_MFD": a valid test-name suffix.
   std::string NomeTeste() const;
 };
+
+/// How a family shows in test names and failure messages.
+inline void PrintTo(const Familia& F, std::ostream* Os) { *Os << F.NomeTeste(); }
 
 /// Adds a family to the suites; returns true so it can initialise a static.
 bool RegistraFamilia(const Familia& F);

@@ -442,3 +442,9 @@ TEST(ZuvoUtil, FormatacaoSegura) {
   }
   EXPECT_EQ(FormataOuTexto("%d s", A{int64_t{9}}), "9 s");
 }
+
+TEST(Utf8, Cp1252BecomesReadableText) {
+  EXPECT_EQ(Cp1252ParaUtf8("Ação"), "A\xc3\xa7\xc3\xa3o");
+  EXPECT_EQ(Cp1252ParaUtf8("\x80 \x81"), "\xe2\x82\xac ?");
+  EXPECT_EQ(Cp1252ParaUtf8(std::string("a\0b", 3)), std::string("a\0b", 3));
+}
