@@ -121,13 +121,17 @@ class Respostas : public QObject {
       if (w) {
         const QString texto = TextoDe(w);
         bool feito = false;
-        if (!fFila.empty()) {
-          auto acao = fFila.front();
-          Vistos << texto;
-          // Pop first: the action may run long and meet the next box.
-          fFila.pop_front();
+        Vistos << texto;
+        // The first queued answer that fits this box; boxes that come in
+        // another order than queued (an event handled a little later) still
+        // find theirs.
+        for (size_t i = 0; i < fFila.size() && !feito; i++) {
+          auto acao = fFila[i];
+          // Out of the queue first: the action may run long and meet the
+          // next box.
+          fFila.erase(fFila.begin() + static_cast<std::ptrdiff_t>(i));
           feito = acao(w);
-          if (!feito) fFila.push_front(acao);
+          if (!feito) fFila.insert(fFila.begin() + static_cast<std::ptrdiff_t>(i), acao);
         }
         if (!feito) {
           Inesperados << texto;
