@@ -139,12 +139,15 @@ std::string TZuvoIniFile::Texto() const {
 }
 
 const TZuvoIniFile::Secao* TZuvoIniFile::Acha(const std::string& Nome) const {
+  // Files are mostly written section after section: the last one first.
+  if (!fSecoes.empty() && SameText(fSecoes.back().Nome, Nome)) return &fSecoes.back();
   for (const auto& s : fSecoes)
     if (SameText(s.Nome, Nome)) return &s;
   return nullptr;
 }
 
 TZuvoIniFile::Secao& TZuvoIniFile::AchaOuCria(const std::string& Nome) {
+  if (!fSecoes.empty() && SameText(fSecoes.back().Nome, Nome)) return fSecoes.back();
   for (auto& s : fSecoes)
     if (SameText(s.Nome, Nome)) return s;
   fSecoes.push_back({Nome, {}});
@@ -173,9 +176,9 @@ std::string TZuvoIniFile::ReadString(const std::string& Secao, const std::string
 void TZuvoIniFile::WriteString(const std::string& Secao, const std::string& Chave,
                                const std::string& Valor) {
   // A line break in a value would split the entry when the file is read back.
-  std::string valor;
-  for (char c : Valor)
-    if (c != CR && c != LF) valor += c;
+  std::string valor = Valor;
+  for (char& c : valor)
+    if (c == CR || c == LF) c = ' ';
   auto& s = AchaOuCria(Secao);
   for (auto& e : s.Entradas)
     if (SameText(e.Chave, Chave)) {
@@ -254,6 +257,8 @@ TStrings TZuvoIniFile::ReadSections() const {
   for (const auto& s : fSecoes) r.push_back(s.Nome);
   return r;
 }
+
+void TZuvoIniFile::AddSection(const std::string& Secao) { AchaOuCria(Secao); }
 
 void TZuvoIniFile::EraseSection(const std::string& Secao) {
   for (auto it = fSecoes.begin(); it != fSecoes.end(); ++it)

@@ -40,6 +40,7 @@ class TZuvoIniFile {
   bool ValueExists(const std::string& Secao, const std::string& Chave) const;
   std::string ReadString(const std::string& Secao, const std::string& Chave,
                          const std::string& Padrao) const;
+  /// A line break in Valor becomes a blank: the value must stay on its line.
   void WriteString(const std::string& Secao, const std::string& Chave, const std::string& Valor);
   /// Padrao when the key is missing or does not hold an integer.
   int64_t ReadInteger(const std::string& Secao, const std::string& Chave, int64_t Padrao) const;
@@ -62,6 +63,8 @@ class TZuvoIniFile {
   TStrings ReadSectionValues(const std::string& Secao) const;
   /// The section names, in file order.
   TStrings ReadSections() const;
+  /// Adds an empty section at the end when it does not exist yet.
+  void AddSection(const std::string& Secao);
   void EraseSection(const std::string& Secao);
   void DeleteKey(const std::string& Secao, const std::string& Chave);
 

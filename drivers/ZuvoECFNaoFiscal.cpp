@@ -59,35 +59,25 @@ std::string Contador(int64_t Valor, int Minimo) {
 
 std::string Dinheiro(double Valor) { return FormatFloat("#,###,##0.00", Valor); }
 
-// Builds the state file's text in one pass (the file is replaced whole).
+// Builds the state file section after section (the file is replaced whole).
 class EscritorIni {
  public:
-  void Secao(const std::string& Nome) { fTexto += "[" + Nome + "]" + CRLF; }
+  void Secao(const std::string& Nome) {
+    fSecao = Nome;
+    fIni.AddSection(Nome);
+  }
   void Chave(const std::string& Nome, const std::string& Valor) {
-    fTexto += Nome + "=" + Protegido(Valor) + CRLF;
+    fIni.WriteString(fSecao, Nome, Valor);
   }
-  void Chave(const std::string& Nome, int64_t Valor) { Chave(Nome, IntToStr(Valor)); }
-  void Numero(const std::string& Nome, double Valor) { Chave(Nome, FloatToStr(Valor)); }
-  void Logico(const std::string& Nome, bool Valor) { Chave(Nome, Valor ? "1" : "0"); }
-  void Data(const std::string& Nome, TDateTime Valor) {
-    Chave(Nome, FormatDateTime("dd/mm/yyyy", Valor));
-  }
-  void Linha() { fTexto += CRLF; }
-  const std::string& Texto() const { return fTexto; }
+  void Chave(const std::string& Nome, int64_t Valor) { fIni.WriteInteger(fSecao, Nome, Valor); }
+  void Numero(const std::string& Nome, double Valor) { fIni.WriteFloat(fSecao, Nome, Valor); }
+  void Logico(const std::string& Nome, bool Valor) { fIni.WriteBool(fSecao, Nome, Valor); }
+  void Data(const std::string& Nome, TDateTime Valor) { fIni.WriteDate(fSecao, Nome, Valor); }
+  std::string Texto() const { return fIni.Texto(); }
 
  private:
-  // A line break would cut the file's line; blanks at either end would be
-  // lost on reading unless the value is quoted.
-  static std::string Protegido(const std::string& Valor) {
-    std::string v = Valor;
-    std::replace(v.begin(), v.end(), '\r', ' ');
-    std::replace(v.begin(), v.end(), '\n', ' ');
-    if (v.empty()) return v;
-    bool bordas = v.front() == ' ' || v.front() == '\t' || v.back() == ' ' || v.back() == '\t';
-    bool aspas = v.size() >= 2 && v.front() == '"' && v.back() == '"';
-    return bordas || aspas ? "\"" + v + "\"" : v;
-  }
-  std::string fTexto;
+  TZuvoIniFile fIni;
+  std::string fSecao;
 };
 
 }  // namespace
@@ -428,7 +418,6 @@ void TZuvoECFNaoFiscal::GravaArqINI() {
     for (const char* n : kNossas) nossa = nossa || SameText(k, n);
     if (!nossa) ini.Chave(k, v);
   }
-  ini.Linha();
 
   if (existia) {
     // The header, the item layout and the printer settings are edited by
@@ -441,25 +430,21 @@ void TZuvoECFNaoFiscal::GravaArqINI() {
         separa(kv, k, v);
         ini.Chave(k, v);
       }
-      ini.Linha();
     }
   } else {
     ini.Secao("Cabecalho");
     for (size_t i = 0; i < fCabecalho.size(); i++)
       ini.Chave(ChaveLinha(static_cast<int>(i)), fCabecalho[i]);
-    ini.Linha();
     ini.Secao("Cabecalho_Item");
     for (size_t i = 0; i < fCabecalho_Item.size(); i++)
       ini.Chave(ChaveLinha(static_cast<int>(i)), fCabecalho_Item[i]);
     ini.Chave("MascaraItem", fMascaraItem);
-    ini.Linha();
     ini.Secao("Impressora");
     ini.Chave("Colunas", Colunas());
     ini.Chave("Comando_Abrir_Gaveta", TextoParaAscii(fComando_Abrir_Gaveta));
     ini.Chave("Comando_Incializacao", TextoParaAscii(fComando_Incializacao));
     ini.Chave("Comando_Ativar_Condensado", TextoParaAscii(fComando_Ativar_Condensado));
     ini.Chave("Comando_Expandido_uma_Linha", TextoParaAscii(fComando_Expandido_uma_Linha));
-    ini.Linha();
   }
 
   for (size_t i = 0; i < fMem.ItensCupom.size(); i++) {

@@ -62,7 +62,7 @@ TEST(Ini, TypedValuesRoundTrip) {
   EXPECT_TRUE(lido.ReadBool("V", "HorarioVerao", false));
   EXPECT_DOUBLE_EQ(lido.ReadDate("V", "Dia", 0), EncodeDate(2026, 12, 7));
   EXPECT_EQ(lido.ReadString("V", "Texto", ""), "  com bordas ");
-  EXPECT_EQ(lido.ReadString("V", "Quebra", ""), "ab");
+  EXPECT_EQ(lido.ReadString("V", "Quebra", ""), "a  b");
   // Bad values give the default, never an exception.
   lido.WriteString("V", "Ruim", "abc");
   EXPECT_EQ(lido.ReadInteger("V", "Ruim", 7), 7);
