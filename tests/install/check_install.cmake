@@ -12,8 +12,14 @@ foreach(h core/ZuvoECF.h core/ZuvoUtil.h device/ZuvoBase.h)
     message(FATAL_ERROR "missing installed header ${h}")
   endif()
 endforeach()
+# A library built with the sanitizers needs their runtime in the consumer too.
+set(flags "")
+if(SANITIZE)
+  set(flags "-fsanitize=address,undefined")
+endif()
 execute_process(COMMAND ${CMAKE_COMMAND} -S ${SOURCE_DIR}/tests/install/consumer
-  -B ${WORK_DIR}/build -DCMAKE_PREFIX_PATH=${prefix} RESULT_VARIABLE rc)
+  -B ${WORK_DIR}/build -DCMAKE_PREFIX_PATH=${prefix} "-DCMAKE_CXX_FLAGS=${flags}"
+  "-DCMAKE_EXE_LINKER_FLAGS=${flags}" RESULT_VARIABLE rc)
 if(rc)
   message(FATAL_ERROR "configure of the consumer failed: ${rc}")
 endif()
