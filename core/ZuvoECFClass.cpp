@@ -809,6 +809,21 @@ void TZuvoECFClass::SeparaTipoAliquota(std::string& Aliquota, char& Tipo) {
   }
 }
 
+TZuvoECFAliquota& TZuvoECFClass::AchaAliquotaVenda(const std::string& AliquotaICMS) {
+  std::string texto = AliquotaICMS;
+  char tipo = ' ';
+  SeparaTipoAliquota(texto, tipo);
+  double valor = 0;
+  try {
+    valor = TextoParaNumero(texto);
+  } catch (const Exception&) {
+    throw EZuvoECFCMDInvalido("Aliquota inválida: " + texto);
+  }
+  TZuvoECFAliquota* a = AchaICMSAliquota(valor, tipo);
+  if (!a) throw EZuvoECFCMDInvalido("Aliquota nao encontrada: " + texto + tipo);
+  return *a;
+}
+
 void TZuvoECFClass::ArredondarPorQtd(double& Qtd, int Precisao, double ValorUnitario) {
   const double escala = std::pow(10.0, -Precisao);
   const double passo = 1.0 / std::pow(10.0, fDecimaisQtd);

@@ -320,6 +320,12 @@ class TZuvoECFClass : public WaitWindowOwner {
   void ImprimeLinhaALinha(const std::string& Texto, const std::string& Prefixo);
   /// "18T" gives Aliquota "18" and Tipo 'T'; no suffix gives Tipo ' '.
   void SeparaTipoAliquota(std::string& Aliquota, char& Tipo);
+  /// The programmed rate a sale's rate text names ("18", "18T", "5S"): the
+  /// type letter is split off, the rest read as a number and looked up.
+  /// Raises EZuvoECFCMDInvalido "Aliquota inválida: " + text when it is not a
+  /// number, "Aliquota nao encontrada: " + text + type letter (a blank when
+  /// none) when no such rate is programmed.
+  TZuvoECFAliquota& AchaAliquotaVenda(const std::string& AliquotaICMS);
   /// Raises Qtd by steps of the quantity's last decimal until a truncating
   /// printer prints the rounded total.
   void ArredondarPorQtd(double& Qtd, int Precisao, double ValorUnitario);

@@ -513,18 +513,7 @@ std::string TZuvoECFBematech::IndiceAliquota(const std::string& AliquotaICMS) {
     case 'T': return CompletaEsquerda(Copy(AliquotaICMS, 2, 2), 2, '0');
     default: break;
   }
-  std::string texto = AliquotaICMS;
-  char tipo = ' ';
-  SeparaTipoAliquota(texto, tipo);
-  double valor = 0;
-  try {
-    valor = TextoParaNumero(texto);
-  } catch (const Exception&) {
-    throw EZuvoECFCMDInvalido("Aliquota inválida: " + texto);
-  }
-  TZuvoECFAliquota* a = AchaICMSAliquota(valor, tipo);
-  if (!a) throw EZuvoECFCMDInvalido("Aliquota nao encontrada: " + texto + tipo);
-  return a->Indice;
+  return AchaAliquotaVenda(AliquotaICMS).Indice;
 }
 
 void TZuvoECFBematech::VendeItem(const std::string& Codigo, const std::string& Descricao,

@@ -746,20 +746,7 @@ void TZuvoECFDaruma::VendeItem(const std::string& Codigo, const std::string& Des
                                                    : Copy(AliquotaICMS, 1, 2));
     t = CompletaDireita(t, 2);
   } else {
-    std::string texto = AliquotaICMS;
-    char tipo = ' ';
-    SeparaTipoAliquota(texto, tipo);
-    double valor = 0;
-    try {
-      valor = TextoParaNumero(texto);
-    } catch (const Exception&) {
-      throw EZuvoECFCMDInvalido("Aliquota inválida: " + AliquotaICMS);
-    }
-    TZuvoECFAliquota* a = AchaICMSAliquota(valor, tipo);
-    if (!a)
-      throw EZuvoECFCMDInvalido("Aliquota nao encontrada: " + texto +
-                                (tipo == ' ' ? std::string() : std::string(1, tipo)));
-    t = a->Indice;
+    t = AchaAliquotaVenda(AliquotaICMS).Indice;
   }
 
   if (ArredondaPorQtd() && !Arredonda()) ArredondarPorQtd(Qtd, -2, ValorUnitario);

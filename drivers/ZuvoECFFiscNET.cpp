@@ -530,18 +530,12 @@ void TZuvoECFFiscNET::VendeItem(const std::string& Codigo, const std::string& De
     if (!EhNumero(Copy(aliquota, 2, 2), codAliquota))
       throw EZuvoECFCMDInvalido("Aliquota inválida: " + AliquotaICMS);
   } else {
-    char tipo = ' ';
-    SeparaTipoAliquota(aliquota, tipo);
-    double valor = 0;
-    try {
-      valor = TextoParaNumero(aliquota);
-    } catch (const Exception&) {
+    const TZuvoECFAliquota& a = AchaAliquotaVenda(aliquota);
+    if (!EhNumero(a.Indice, codAliquota)) {
+      char tipo = ' ';
+      SeparaTipoAliquota(aliquota, tipo);
       throw EZuvoECFCMDInvalido("Aliquota inválida: " + aliquota);
     }
-    TZuvoECFAliquota* a = AchaICMSAliquota(valor, tipo);
-    if (!a) throw EZuvoECFCMDInvalido("Aliquota nao encontrada: " + aliquota + tipo);
-    if (!EhNumero(a->Indice, codAliquota))
-      throw EZuvoECFCMDInvalido("Aliquota inválida: " + aliquota);
   }
 
   if (ArredondaPorQtd() && !Arredonda()) ArredondarPorQtd(Qtd, -2, ValorUnitario);
