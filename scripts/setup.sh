@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, when they are missing.
 set -euo pipefail
-pacotes=(g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev
-  libgl-dev xauth xvfb)
+pacotes=(g++ cmake make libgtest-dev libgmock-dev qt6-base-dev libgl-dev)
 faltam=()
 for p in "${pacotes[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || faltam+=("$p")

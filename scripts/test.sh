@@ -3,6 +3,7 @@
 # AddressSanitizer and UndefinedBehaviorSanitizer, in its own build folder).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+./scripts/setup.sh
 if [ "${ZUVO_SANITIZE:-0}" = 1 ]; then
   dir=build/asan
   opts=(-DZUVO_SANITIZE=ON -DZUVO_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug)
