@@ -395,6 +395,7 @@ std::string TZuvoECFDaruma::NumVersao() {
     fDecimaisQtdMFD = 3;
     fDecimaisPrecoMFD = 2;
     try {
+      Sondagem sonda(*this);  // without an answer the defaults stay
       std::string r = EnviaComando(Registro("139"), 1);
       if (Copy(r, 1, 5) == PrefixoRegistro("139")) {
         if (EhDigito(CharAt(r, 6))) fDecimaisQtdMFD = CharAt(r, 6) - '0';
@@ -622,6 +623,7 @@ void TZuvoECFDaruma::CarregaTabelas() {
     // it); they all give the FS2000 layout.
     std::string r;
     try {
+      Sondagem sonda(*this);  // a printer that does not know it may stay silent
       r = EnviaComando(Esc(234));
     } catch (const EZuvoECFSemResposta&) {
       r.clear();

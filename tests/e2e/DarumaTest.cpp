@@ -187,6 +187,15 @@ TEST_P(DarumaE2E, TablesAreProgrammedAndReloaded) {
 
   ecf.ProgramaComprovanteNaoFiscal("Troco", "+");
   EXPECT_NE(ecf.AchaCNFDescricao("TROCO"), nullptr);
+  const size_t antes = fSim->Recebido().size();
+  try {
+    ecf.ProgramaComprovanteNaoFiscal(" troco", "+");
+    FAIL() << "programmed twice";
+  } catch (const Exception& e) {
+    EXPECT_EQ(std::string(e.what()), "Comprovante não fiscal (troco" + std::string(16, ' ') +
+                                         ") já existe.");
+  }
+  EXPECT_EQ(fSim->Recebido().find("\x1b" + B(226), antes), std::string::npos);
   try {
     ecf.ProgramaComprovanteNaoFiscal("Troco", "X");
     FAIL();
@@ -427,6 +436,58 @@ TEST_F(Roteiro, ShortOrGarbledStatusAndRegisterAnswers) {
   EXPECT_TRUE(Incompleta([&] { ecf.NumCupom(); }));
   fResposta = ":" + B(244) + std::string(35, '0') + "0042\r";  // the recorded CRO answer
   EXPECT_EQ(ecf.NumCRO(), "0042");
+}
+
+// A detail-memory printer that answers neither its decimals register nor the
+// long table layout: both are optional, so the operator is never asked to
+// retry them, the decimals keep their defaults and the tables come from the
+// short layout.
+TEST(DarumaAtivacao, OptionalQueriesLeftUnansweredAskNoRetryQuestion) {
+  teste::AmbienteTeste amb;
+  std::string tabela = ":" + B(238) + "0000";
+  tabela += std::string(21 - tabela.size(), '0');
+  tabela += std::string(16 * 22, ' ') + std::string(16 * 21, ' ');
+  tabela += "XDinheiro" + std::string(9, ' ');
+  for (int i = 1; i < 16; i++) tabela += "V" + std::string(17, '\xff');
+  tabela += "\r";
+  PtyPar par;
+  par.Inicia([&](const std::string& p, PtyPar::Saida& out) -> size_t {
+    if (p[0] == 28) {
+      if (p.size() < 7) return 0;
+      if (p.substr(3, 3) == "083") {
+        std::string r = ":" + B(200) + "083010200\r";
+        unsigned char x = 0;
+        for (char c : r) x ^= static_cast<unsigned char>(c);
+        out.Escreve(r + static_cast<char>(x));
+      }
+      return 7;  // the decimals register: no answer
+    }
+    auto fim = p.find('\r');
+    if (fim == std::string::npos) return 0;
+    if (static_cast<unsigned char>(p[1]) == 238) out.Escreve(tabela);
+    return fim + 1;  // ESC 234: no answer
+  });
+  TZuvoECF ecf;
+  ecf.SetModelo(ecfDaruma);
+  ecf.SetPorta(par.CaminhoEscravo());
+  ecf.SetTimeOut(1);
+  ecf.SetIntervaloAposComando(0);
+  ecf.SetReTentar(true);
+  int perguntas = 0;
+  ecf.SetOnMsgRetentar([&](const std::string&, const std::string&, bool& Tentar) {
+    perguntas++;
+    Tentar = false;
+  });
+  ecf.Ativar();
+  auto& d = dynamic_cast<TZuvoECFDaruma&>(ecf.ECF());
+  EXPECT_TRUE(ecf.MFD());
+  EXPECT_EQ(d.DecimaisQtdMFD(), 3);
+  EXPECT_EQ(d.DecimaisPrecoMFD(), 2);
+  ASSERT_NE(ecf.AchaFPGDescricao("Dinheiro"), nullptr);
+  EXPECT_EQ(ecf.AchaFPGDescricao("Dinheiro")->Indice, "A");
+  EXPECT_EQ(ecf.FormasPagamento().Count(), 1);
+  EXPECT_EQ(perguntas, 0);
+  EXPECT_TRUE(static_cast<bool>(ecf.OnMsgRetentar()));  // the handler is back
 }
 
 TEST(DarumaAtivacao, OnlySerialPortsAndAClearErrorWhenNothingAnswers) {
