@@ -292,9 +292,13 @@ std::string TZuvoECFClass::CampoResposta(const std::string& Resposta, int Inicio
   return Copy(Resposta, Inicio, Count);
 }
 
-void TZuvoECFClass::ErroImpressora(const std::string& Mensagem) {
-  throw EZuvoECFSemResposta("Erro retornado pela Impressora: " + ModeloStr() + CRLF + CRLF +
-                            Mensagem);
+std::string TZuvoECFClass::TextoErroImpressora(const std::string& Mensagem,
+                                               const std::string& Quebra) {
+  return "Erro retornado pela Impressora: " + ModeloStr() + Quebra + Quebra + Mensagem;
+}
+
+void TZuvoECFClass::ErroImpressora(const std::string& Mensagem, const std::string& Quebra) {
+  throw EZuvoECFSemResposta(TextoErroImpressora(Mensagem, Quebra));
 }
 
 void TZuvoECFClass::ReiniciaMsgPoucoPapel() {

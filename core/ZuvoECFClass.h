@@ -450,9 +450,11 @@ class TZuvoECFClass : public WaitWindowOwner {
   /// EZuvoECFSemResposta when the answer is too short to hold them.
   std::string CampoResposta(const std::string& Resposta, int Inicio, int Count,
                             const std::string& Campo);
-  /// EZuvoECFSemResposta "Erro retornado pela Impressora: " + ModeloStr +
-  /// two line breaks + Mensagem.
-  [[noreturn]] void ErroImpressora(const std::string& Mensagem);
+  /// "Erro retornado pela Impressora: " + ModeloStr + two line breaks +
+  /// Mensagem; the line break is CR LF unless a family's texts use another.
+  std::string TextoErroImpressora(const std::string& Mensagem, const std::string& Quebra = CRLF);
+  /// Raises EZuvoECFSemResposta with TextoErroImpressora.
+  [[noreturn]] void ErroImpressora(const std::string& Mensagem, const std::string& Quebra = CRLF);
   /// Forgets the last low-paper notice (UltimaMsgPoucoPapel := 0), so the
   /// next low-paper status warns again at once (drivers that repeat the
   /// notice on every new receipt).

@@ -258,13 +258,9 @@ std::string TZuvoECFDaruma::EnviaComando(const std::string& Cmd) {
   if (erro == 21)
     DoMsgPoucoPapel();
   else if (erro != 0)
-    throw EZuvoECFSemResposta(ModeloErro(MensagemErro(erro)));
+    ErroImpressora(MensagemErro(erro), std::string(1, LF));  // Daruma's texts use LF LF
   AposComando();
   return resposta;
-}
-
-std::string TZuvoECFDaruma::ModeloErro(const std::string& Mensagem) {
-  return "Erro retornado pela Impressora: " + ModeloStr() + LF + LF + Mensagem;
 }
 
 bool TZuvoECFDaruma::VerificaFimLeitura(const std::string& Retorno) {

@@ -145,7 +145,6 @@ class TZuvoECFDaruma : public TZuvoECFClass {
   bool FS2000() const { return fNumVersaoCache == "2000"; }
 
  private:
-  std::string ModeloErro(const std::string& Mensagem);
   /// Count characters from Inicio as a whole number; a short or non-numeric
   /// answer is EZuvoECFSemResposta.
   int64_t NumeroResposta(const std::string& Resposta, int Inicio, int Count,

@@ -339,11 +339,12 @@ void TZuvoECFFiscNET::DecodificaResposta() {
   try {
     fResposta.SetResposta(RespostaComando());
   } catch (const Exception&) {
-    ErroImpressora("Resposta do ECF inválida");
+    ErroFiscNET("Resposta do ECF inválida");
   }
-  if (RespostaComando().empty()) ErroImpressora("Resposta do ECF inválida");
+  // An empty answer is no success (the parser alone would read code 0).
+  if (RespostaComando().empty()) ErroFiscNET("Resposta do ECF inválida");
   if (fResposta.CodRetorno() > 0)
-    ErroImpressora("Erro: " + IntToStr(fResposta.CodRetorno()) + " - " + ValorTexto("NomeErro") +
+    ErroFiscNET("Erro: " + IntToStr(fResposta.CodRetorno()) + " - " + ValorTexto("NomeErro") +
                    LF + ValorTexto("Circunstancia"));
 }
 
@@ -389,7 +390,10 @@ bool TZuvoECFFiscNET::LeIndicador(const std::string& NomeIndicador) {
 
 // FiscNET answers carry no paper status: after a printing command the
 // driver asks the paper sensor, so that low paper still gives its notice.
+// The question is optional: a printer that does not answer it is not put to
+// the operator as a retry question.
 void TZuvoECFFiscNET::AvisaPoucoPapel() {
+  Sondagem sondagem(*this);
   try {
     if (LeIndicador("SensorPoucoPapel")) DoMsgPoucoPapel();
   } catch (const Exception&) {
@@ -716,7 +720,8 @@ void TZuvoECFFiscNET::FechaRelatorioRecarrega() {
 
 void TZuvoECFFiscNET::PreparaLeituraMF(int ReducaoInicial, int ReducaoFinal,
                                        const std::string& Destino) {
-  Prepara("EmiteLeituraMF", std::max(0, ReducaoFinal - ReducaoInicial) + 5);
+  // One second for each reduction of the range (both ends count), plus 5.
+  Prepara("EmiteLeituraMF", std::max(0, ReducaoFinal - ReducaoInicial + 1) + 5);
   AddTexto("Destino", Destino);
   fComando.AddParamBool("LeituraSimplificada", false);
   AddTexto("Operador", Operador());
@@ -757,7 +762,7 @@ void TZuvoECFFiscNET::CapturaLeituraMF(TStrings& Linhas) {
   std::string texto;
   for (int i = 0;; i++) {
     if (i >= kMaxLeituras)
-      ErroImpressora("Leitura da Memória Fiscal não terminou após " + IntToStr(kMaxLeituras) +
+      ErroFiscNET("Leitura da Memória Fiscal não terminou após " + IntToStr(kMaxLeituras) +
                      " blocos");
     Prepara("LeImpressao");
     EnviaComando("");

@@ -189,6 +189,11 @@ class TZuvoECFFiscNET : public TZuvoECFClass {
   void Prepara(const std::string& Nome, int TimeOutExtra = 0);
   void AddTexto(const std::string& Nome, const std::string& Valor);
   void DecodificaResposta();
+  /// The printer's error: FiscNET separates the model from the message by two
+  /// line feeds (LF LF).
+  [[noreturn]] void ErroFiscNET(const std::string& Mensagem) {
+    ErroImpressora(Mensagem, std::string(1, LF));
+  }
   std::string ValorTexto(const std::string& Nome) const;
   std::string LeTexto(const std::string& NomeTexto);
   int64_t LeInteiro(const std::string& NomeInteiro);

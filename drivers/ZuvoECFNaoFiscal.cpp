@@ -86,7 +86,13 @@ class EscritorIni {
 // The print buffer
 
 void TZuvoECFNaoFiscalBuffer::Carrega() {
-  fLinhas = ArquivoExiste(fArquivo) ? SplitLines(LeArquivo(fArquivo)) : TStrings{};
+  if (ArquivoExiste(fArquivo)) {
+    fLinhas = SplitLines(LeArquivo(fArquivo));
+  } else {
+    // The buffer file is there, empty, for as long as the driver is active.
+    fLinhas.clear();
+    GravaArquivoSeguro(fArquivo, "");
+  }
 }
 
 void TZuvoECFNaoFiscalBuffer::Zera() {

@@ -87,7 +87,8 @@ class TZuvoECFNaoFiscalBuffer {
   void SetArquivo(const std::string& Caminho) { fArquivo = Caminho; }
   const std::string& Arquivo() const { return fArquivo; }
   TStrings& Linhas() { return fLinhas; }
-  /// Loads the lines left in the file by an interrupted run.
+  /// Loads the lines left in the file by an interrupted run; creates the
+  /// file empty when there is none.
   void Carrega();
   /// Empties the file and the lines.
   void Zera();

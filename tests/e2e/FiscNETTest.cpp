@@ -61,7 +61,7 @@ class FiscNET : public ::testing::TestWithParam<bool> {
   TZuvoECF ecf;
 };
 
-const std::string kPrefixo = "Erro retornado pela Impressora: FiscNET Simulada MFD\r\n\r\n";
+const std::string kPrefixo = "Erro retornado pela Impressora: FiscNET Simulada MFD\n\n";
 
 }  // namespace
 

@@ -182,6 +182,7 @@ struct DriverFiscNET : ::testing::Test {
   PtyPar par;
   TZuvoECF ecf;
   std::string resposta;  // what the scripted printer answers to every frame
+  std::string semResposta;  // frames holding this text go unanswered
 
   void SetUp() override {
     ecf.SetModelo(ecfFiscNET);
@@ -192,7 +193,8 @@ struct DriverFiscNET : ::testing::Test {
     par.Inicia([this](const std::string& p, PtyPar::Saida& out) {
       auto fim = p.find('}');
       if (fim == std::string::npos) return size_t{0};
-      out.Escreve(resposta);
+      if (semResposta.empty() || p.substr(0, fim).find(semResposta) == std::string::npos)
+        out.Escreve(resposta);
       return fim + 1;
     });
     // Commands without Ativar: open the port only.
@@ -241,16 +243,16 @@ TEST_F(DriverFiscNET, EndOfAnswerRule) {
 TEST_F(DriverFiscNET, PrinterErrorsCarryItsNamesInWindows1252) {
   resposta = Fecha("{1;7;NomeErro=\"ErroCMDEstado\" Circunstancia=\"Comando n\\xC6o permitido\"");
   EXPECT_EQ(Erro([&] { ecf.NumCupom(); }),
-            "Erro retornado pela Impressora: FiscNET MFD\r\n\r\nErro: 7 - ErroCMDEstado\n"
+            "Erro retornado pela Impressora: FiscNET MFD\n\nErro: 7 - ErroCMDEstado\n"
             "Comando não permitido");
   EXPECT_FALSE(ecf.AguardandoResposta());
 
   resposta = Fecha("{1;zz;");
   EXPECT_EQ(Erro([&] { ecf.NumCupom(); }),
-            "Erro retornado pela Impressora: FiscNET MFD\r\n\r\nResposta do ECF inválida");
+            "Erro retornado pela Impressora: FiscNET MFD\n\nResposta do ECF inválida");
   resposta = Fecha("{q;0;");
   EXPECT_EQ(Erro([&] { ecf.NumCupom(); }),
-            "Erro retornado pela Impressora: FiscNET MFD\r\n\r\nResposta do ECF inválida");
+            "Erro retornado pela Impressora: FiscNET MFD\n\nResposta do ECF inválida");
 }
 
 TEST_F(DriverFiscNET, ReadsAmountsWithThousandsAndIntegersZeroFilled) {
@@ -320,4 +322,35 @@ TEST_F(DriverFiscNET, ChequesStayNotImplemented) {
   EXPECT_EQ(Erro([&] { ecf.ImprimeCheque("001", 10, "Fulano", "Sao Paulo", EncodeDate(2026, 1, 1)); }),
             "Rotina de Impressão de Cheques não implementada para Impressora FiscNET MFD");
   EXPECT_EQ(par.Recebido(), "");  // nothing was sent
+}
+
+TEST_F(DriverFiscNET, LongCommandsRaiseTheTimeOutOnlyForThemselves) {
+  // A refused reading keeps its command for inspection.
+  resposta = Fecha("{1;3;NomeErro=\"ErroCMDParametroForaFaixa\" Circunstancia=\"x\"");
+  EXPECT_NE(Erro([&] { ecf.LeituraMemoriaFiscal(10, 20); }), "(no error)");
+  EXPECT_EQ(drv().Comando().Comando(), "EmiteLeituraMF");
+  EXPECT_EQ(drv().Comando().TimeOut(), 16);  // one second per reduction, plus 5
+  const TDateTime dia = EncodeDate(2026, 3, 1);
+  EXPECT_NE(Erro([&] { ecf.LeituraMemoriaFiscal(dia, dia + 3); }), "(no error)");
+  EXPECT_EQ(drv().Comando().TimeOut(), 8);
+  EXPECT_NE(Erro([&] { ecf.ReducaoZ(0); }), "(no error)");
+  EXPECT_EQ(drv().Comando().TimeOut(), 45);
+  EXPECT_EQ(ecf.TimeOut(), 1);  // restored after each refusal
+}
+
+TEST_F(DriverFiscNET, AnUnansweredPaperProbeIsNoRetryQuestion) {
+  resposta = "{0;0;;}";
+  semResposta = "LeIndicador";  // the printer does not answer the paper sensor
+  ecf.SetReTentar(true);
+  int perguntas = 0;
+  ecf.SetOnMsgRetentar([&](const std::string&, const std::string&, bool& r) {
+    perguntas++;
+    r = false;
+  });
+  EXPECT_NO_THROW(ecf.LeituraX());
+  EXPECT_EQ(perguntas, 0);
+  EXPECT_FALSE(ecf.AguardandoResposta());
+  // A command the caller asked for still puts the question.
+  EXPECT_NE(Erro([&] { ecf.PoucoPapel(); }), "(no error)");
+  EXPECT_EQ(perguntas, 1);
 }

@@ -42,6 +42,7 @@ TEST(NaoFiscalArquivo, FirstUseRefusedLeavesNothingBehind) {
   }
   EXPECT_FALSE(a.ecf.Ativo());
   EXPECT_FALSE(ArquivoExiste(a.ArquivoINI()));
+  EXPECT_FALSE(ArquivoExiste(a.ArquivoBUF()));
   ASSERT_EQ(a.amb.Toolkit->Mensagens.size(), 1u);
   EXPECT_NE(a.amb.Toolkit->Mensagens[0].Texto.find("EXCLUSIVAMENTE"), std::string::npos);
   // Without an answer (a program with no windows) nothing is accepted either.
@@ -71,6 +72,9 @@ TEST(NaoFiscalArquivo, FirstUseAcceptedCreatesTheFile) {
   EXPECT_EQ(a.ecf.Estado(), estLivre);
   // The printer is reset and put in condensed mode.
   EXPECT_EQ(a.Papel(), "\x1b@\x0f");
+  // The print buffer file is there, empty, while the driver is active.
+  EXPECT_TRUE(ArquivoExiste(a.ArquivoBUF()));
+  EXPECT_EQ(LeArquivo(a.ArquivoBUF()), "");
 }
 
 TEST(NaoFiscalArquivo, TheMachineNumberNamesTheFile) {
