@@ -321,7 +321,8 @@ std::string TZuvoECFBematech::NumVersao() {
     Sondagem sonda(*this);
     try {
       // Only MFD printers know 35, 41.
-      fNumVersaoCache = ConsultaBCD(Bytes({35, 41}), 3);
+      fBytesResp = 3;
+      fNumVersaoCache = Trim(BcdToAsc(EnviaComando(Bytes({35, 41}), 1)));
       mfd = true;
       SetMFD(true);
       try {

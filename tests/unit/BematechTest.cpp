@@ -460,3 +460,23 @@ TEST_F(Bematech, EndOfPrintingReadsTheWholeStatusAnswer) {
   imp.Responde(B({30}), B({0x00, 0x01, 0x23}));
   EXPECT_EQ(ecf.NumCupom(), "000123");
 }
+
+TEST_F(Bematech, ThermalTextGoesInBlocksCutAtALineEnd) {
+  AtivaMFD();
+  ASSERT_TRUE(ecf.Termica());
+  // 41 lines of 31 characters with their LF: the 20th LF is the 620th
+  // character, so the text goes as 20 lines, 20 lines and 1 line.
+  std::string texto;
+  for (int i = 1; i <= 41; i++) texto += "LINHA " + InteiroZeros(i, 2) + std::string(22, '.') + "\n";
+  const size_t antes = imp.Comandos().size();
+  ecf.LinhaRelatorioGerencial(texto);
+  std::vector<std::string> blocos;
+  auto c = imp.Comandos();
+  for (size_t i = antes; i < c.size(); i++)
+    if (c[i] != B({19})) blocos.push_back(c[i]);
+  ASSERT_EQ(blocos.size(), 3u);
+  EXPECT_EQ(blocos[0], B({20}) + texto.substr(0, 620));
+  EXPECT_EQ(blocos[1], B({20}) + texto.substr(620, 620));
+  EXPECT_EQ(blocos[2], B({20}) + texto.substr(1240));
+  EXPECT_FALSE(drv->AguardaImpressao());
+}
