@@ -29,6 +29,21 @@ void PoeCru(int fd, const char* Qual) {
   if (::tcsetattr(fd, TCSANOW, &tio) != 0) throw Falha(std::string("tcsetattr ") + Qual);
 }
 
+// Appends everything queued on the non-blocking Fd to Lido. False when the
+// other side hung up (a read error other than "nothing more now").
+bool LeFila(int Fd, std::string& Lido) {
+  char buf[4096];
+  for (;;) {
+    ssize_t n = ::read(Fd, buf, sizeof(buf));
+    if (n > 0) {
+      Lido.append(buf, static_cast<size_t>(n));
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    return n == 0 || errno == EAGAIN;
+  }
+}
+
 }  // namespace
 
 int64_t PtyPar::AgoraMs() {
@@ -220,17 +235,7 @@ void PtyPar::Laco() {
 
     if (lendo && (p[1].revents & (POLLIN | POLLHUP | POLLERR))) {
       std::string chegou;
-      char buf[4096];
-      for (;;) {
-        ssize_t n = ::read(fMaster, buf, sizeof(buf));
-        if (n > 0) {
-          chegou.append(buf, static_cast<size_t>(n));
-          continue;
-        }
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && errno != EAGAIN) masterOk = false;  // hang-up: stop reading
-        break;
-      }
+      if (!LeFila(fMaster, chegou)) masterOk = false;  // hang-up: stop reading
       Roteiro roteiro;
       {
         std::lock_guard<std::mutex> trava(fMutex);
@@ -283,16 +288,7 @@ std::string PtyPar::LeMaster(int TimeoutMs) {
   } while (r < 0 && errno == EINTR);
   std::string lido;
   if (r <= 0 || !(p.revents & POLLIN)) return lido;
-  char buf[4096];
-  for (;;) {
-    ssize_t n = ::read(fMaster, buf, sizeof(buf));
-    if (n > 0) {
-      lido.append(buf, static_cast<size_t>(n));
-      continue;
-    }
-    if (n < 0 && errno == EINTR) continue;
-    break;
-  }
+  LeFila(fMaster, lido);
   return lido;
 }
 

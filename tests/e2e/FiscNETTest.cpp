@@ -12,6 +12,7 @@
 #include "core/ZuvoPlataforma.h"
 #include "sim/SimFiscNET.h"
 #include "support/PlataformaTeste.h"
+#include "support/Erros.h"
 
 using namespace zuvo;
 
@@ -33,14 +34,6 @@ class FiscNET : public ::testing::TestWithParam<bool> {
   }
   void TearDown() override { ecf.Desativar(); }
 
-  std::string Erro(const std::function<void()>& f) {
-    try {
-      f();
-    } catch (const Exception& e) {
-      return e.what();
-    }
-    return "(no error)";
-  }
   int Conta(const std::string& Comando) {
     int n = 0;
     for (const auto& c : fSim->Comandos()) n += c == Comando;
@@ -142,7 +135,7 @@ TEST_P(FiscNET, CancellationsOfTheOpenAndTheLastReceipt) {
   ecf.CancelaCupom();  // the receipt just closed
   EXPECT_TRUE(NoPapel("CANCELAMENTO DO CUPOM"));
   // Nothing left to cancel: the printer's own reason comes back.
-  EXPECT_EQ(Erro([&] { ecf.CancelaCupom(); }),
+  EXPECT_EQ(teste::MensagemDe([&] { ecf.CancelaCupom(); }),
             kPrefixo + "Erro: 4 - ErroCMDEstadoInvalido\nNão há cupom para cancelar");
   EXPECT_FALSE(ecf.AguardandoResposta());
 }
@@ -156,9 +149,9 @@ TEST_P(FiscNET, DayReportsAndTheBlockAfterZ) {
   ecf.ReducaoZ(EncodeDate(2026, 12, 7) + EncodeTime(23, 59, 58));
   EXPECT_EQ(fSim->Parametro("EmiteReducaoZ", "Hora"), "23:59:58");
   EXPECT_EQ(ecf.Estado(), estBloqueada);
-  EXPECT_EQ(Erro([&] { ecf.TestaPodeAbrirCupom(); }),
+  EXPECT_EQ(teste::MensagemDe([&] { ecf.TestaPodeAbrirCupom(); }),
             "Reduçao Z de hoje já emitida, ECF bloqueado até as 00:00");
-  EXPECT_EQ(Erro([&] { ecf.AbreCupom(); }),
+  EXPECT_EQ(teste::MensagemDe([&] { ecf.AbreCupom(); }),
             kPrefixo + "Erro: 10 - ErroCMDReducaoZEmitida\nECF bloqueado até 00:00");
 }
 
@@ -201,7 +194,7 @@ TEST_P(FiscNET, FiscalMemoryPrintedAndCaptured) {
   EXPECT_EQ(fSim->Parametro("EmiteLeituraMF", "Destino"), "S");
 
   // An inverted range is the printer's refusal, not an empty success.
-  EXPECT_NE(Erro([&] { ecf.LeituraMemoriaFiscal(12, 10); }).find("Intervalo invertido"),
+  EXPECT_NE(teste::MensagemDe([&] { ecf.LeituraMemoriaFiscal(12, 10); }).find("Intervalo invertido"),
             std::string::npos);
 }
 
@@ -222,10 +215,10 @@ TEST_P(FiscNET, ManagerialReportAndLinkedReceiptInSeveralCopies) {
   EXPECT_NE(papel.find("COMPROVANTE DO CARTAO", primeira + 1), std::string::npos);
   EXPECT_EQ(ecf.Estado(), estLivre);
 
-  EXPECT_EQ(Erro([&] { ecf.AbreCupomVinculado("", "9", 10); }),
+  EXPECT_EQ(teste::MensagemDe([&] { ecf.AbreCupomVinculado("", "9", 10); }),
             "Forma de Pagamento: 9 não foi cadastrada.");
   // Cash allows no linked receipt: the printer says so.
-  EXPECT_NE(Erro([&] { ecf.AbreCupomVinculado("", "-2", 10); }).find("Erro: 13 - "),
+  EXPECT_NE(teste::MensagemDe([&] { ecf.AbreCupomVinculado("", "-2", 10); }).find("Erro: 13 - "),
             std::string::npos);
 }
 
@@ -278,9 +271,9 @@ TEST_P(FiscNET, TablesLoadAndProgramInTheirCodePage) {
   ecf.AbreCupom();
   ecf.VendeItem("1", "SERVICO", "12,5S", 1, 10);
   EXPECT_EQ(fSim->Parametro("VendeItem", "CodAliquota"), "4");
-  EXPECT_EQ(Erro([&] { ecf.VendeItem("1", "X", "99", 1, 1); }), "Aliquota nao encontrada: 99 ");
-  EXPECT_EQ(Erro([&] { ecf.VendeItem("1", "X", "ABC", 1, 1); }), "Aliquota inválida: ABC");
-  EXPECT_EQ(Erro([&] { ecf.VendeItem("1", "X", "T09", 1, 1); }),
+  EXPECT_EQ(teste::MensagemDe([&] { ecf.VendeItem("1", "X", "99", 1, 1); }), "Aliquota nao encontrada: 99 ");
+  EXPECT_EQ(teste::MensagemDe([&] { ecf.VendeItem("1", "X", "ABC", 1, 1); }), "Aliquota inválida: ABC");
+  EXPECT_EQ(teste::MensagemDe([&] { ecf.VendeItem("1", "X", "T09", 1, 1); }),
             kPrefixo + "Erro: 5 - ErroCMDAliquotaNaoProgramada\nAlíquota 9 não programada");
   ecf.CancelaCupom();
 }
@@ -303,22 +296,22 @@ TEST_P(FiscNET, DrawerDaylightSavingPaperAndCheque) {
   EXPECT_FALSE(ecf.ChequePronto());
   ecf.CancelaImpressaoCheque();
   EXPECT_EQ(Conta("ChancelaCheque"), 1);
-  EXPECT_NE(Erro([&] { ecf.ImprimeCheque("001", 1, "A", "B", EncodeDate(2026, 1, 1)); })
+  EXPECT_NE(teste::MensagemDe([&] { ecf.ImprimeCheque("001", 1, "A", "B", EncodeDate(2026, 1, 1)); })
                 .find("Rotina de Impressão de Cheques não implementada"),
             std::string::npos);
 }
 
 TEST_P(FiscNET, RefusedCommandsSurfaceThePrintersMessage) {
-  EXPECT_EQ(Erro([&] { ecf.VendeItem("1", "X", "18", 1, 1); }),
+  EXPECT_EQ(teste::MensagemDe([&] { ecf.VendeItem("1", "X", "18", 1, 1); }),
             kPrefixo + "Erro: 4 - ErroCMDEstadoInvalido\nComando VendeItem não permitido no estado 1");
-  EXPECT_EQ(Erro([&] { ecf.EnviaComando("Xyz"); }),
+  EXPECT_EQ(teste::MensagemDe([&] { ecf.EnviaComando("Xyz"); }),
             kPrefixo + "Erro: 2 - ErroCMDDesconhecido\nComando desconhecido: Xyz");
-  EXPECT_EQ(Erro([&] { ecf.EnviaComando("AvancaPapel;Avanco=-9"); }),
+  EXPECT_EQ(teste::MensagemDe([&] { ecf.EnviaComando("AvancaPapel;Avanco=-9"); }),
             kPrefixo + "Erro: 3 - ErroCMDParametroForaFaixa\nParâmetro Avanco fora da faixa: -9");
   ecf.AbreCupom();
   ecf.VendeItem("1", "X", "18", 1, 10);
   ecf.EfetuaPagamento("-2", 4);
-  EXPECT_EQ(Erro([&] { ecf.FechaCupom(); }),
+  EXPECT_EQ(teste::MensagemDe([&] { ecf.FechaCupom(); }),
             kPrefixo + "Erro: 9 - ErroCMDPagamentoIncompleto\nFalta pagar 6,00");
   EXPECT_EQ(ecf.Estado(), estPagamento);
   // The raw form returns the whole answer.
@@ -335,7 +328,7 @@ TEST_P(FiscNET, FaultsEndInClearErrorsAndThePrinterComesBack) {
     sim::Falhas f;
     ajusta(f);
     fSim->SetFalhas(f);
-    EXPECT_EQ(Erro([&] { ecf.NumCupom(); }), "Impressora FiscNET Simulada MFD não está respondendo");
+    EXPECT_EQ(teste::MensagemDe([&] { ecf.NumCupom(); }), "Impressora FiscNET Simulada MFD não está respondendo");
     EXPECT_FALSE(ecf.AguardandoResposta());
   }
   EXPECT_LT(relogio.MonotonicoMs() - inicio, 8000);
@@ -353,13 +346,13 @@ TEST_P(FiscNET, FaultsEndInClearErrorsAndThePrinterComesBack) {
   f = {};
   f.Recusa = true;
   fSim->SetFalhas(f);
-  EXPECT_EQ(Erro([&] { ecf.AbreGaveta(); }),
+  EXPECT_EQ(teste::MensagemDe([&] { ecf.AbreGaveta(); }),
             kPrefixo + "Erro: 14 - ErroCMDRecusado\nImpressora recusou o comando AbreGaveta");
 
   f = {};
   f.SemPapel = true;
   fSim->SetFalhas(f);
-  EXPECT_EQ(Erro([&] { ecf.AbreCupom(); }), kPrefixo + "Erro: 12 - ErroCMDSemPapel\nImpressora sem papel");
+  EXPECT_EQ(teste::MensagemDe([&] { ecf.AbreCupom(); }), kPrefixo + "Erro: 12 - ErroCMDSemPapel\nImpressora sem papel");
 
   fSim->SetFalhas({});
   Dorme(0);

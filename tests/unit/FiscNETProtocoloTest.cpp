@@ -9,6 +9,7 @@
 #include "drivers/ZuvoECFFiscNET.h"
 #include "sim/PtyPar.h"
 #include "support/PlataformaTeste.h"
+#include "support/Erros.h"
 
 using namespace zuvo;
 
@@ -202,14 +203,6 @@ struct DriverFiscNET : ::testing::Test {
   }
   void TearDown() override { ecf.Device().Desativar(); }
   TZuvoECFFiscNET& drv() { return dynamic_cast<TZuvoECFFiscNET&>(ecf.ECF()); }
-  std::string Erro(const std::function<void()>& f) {
-    try {
-      f();
-    } catch (const Exception& e) {
-      return e.what();
-    }
-    return "(no error)";
-  }
 };
 
 }  // namespace
@@ -242,16 +235,16 @@ TEST_F(DriverFiscNET, EndOfAnswerRule) {
 
 TEST_F(DriverFiscNET, PrinterErrorsCarryItsNamesInWindows1252) {
   resposta = Fecha("{1;7;NomeErro=\"ErroCMDEstado\" Circunstancia=\"Comando n\\xC6o permitido\"");
-  EXPECT_EQ(Erro([&] { ecf.NumCupom(); }),
+  EXPECT_EQ(teste::MensagemDe([&] { ecf.NumCupom(); }),
             "Erro retornado pela Impressora: FiscNET MFD\n\nErro: 7 - ErroCMDEstado\n"
             "Comando não permitido");
   EXPECT_FALSE(ecf.AguardandoResposta());
 
   resposta = Fecha("{1;zz;");
-  EXPECT_EQ(Erro([&] { ecf.NumCupom(); }),
+  EXPECT_EQ(teste::MensagemDe([&] { ecf.NumCupom(); }),
             "Erro retornado pela Impressora: FiscNET MFD\n\nResposta do ECF inválida");
   resposta = Fecha("{q;0;");
-  EXPECT_EQ(Erro([&] { ecf.NumCupom(); }),
+  EXPECT_EQ(teste::MensagemDe([&] { ecf.NumCupom(); }),
             "Erro retornado pela Impressora: FiscNET MFD\n\nResposta do ECF inválida");
 }
 
@@ -319,7 +312,7 @@ TEST(FiscNETAtivar, NeedsASerialPortAndAVersion) {
 }
 
 TEST_F(DriverFiscNET, ChequesStayNotImplemented) {
-  EXPECT_EQ(Erro([&] { ecf.ImprimeCheque("001", 10, "Fulano", "Sao Paulo", EncodeDate(2026, 1, 1)); }),
+  EXPECT_EQ(teste::MensagemDe([&] { ecf.ImprimeCheque("001", 10, "Fulano", "Sao Paulo", EncodeDate(2026, 1, 1)); }),
             "Rotina de Impressão de Cheques não implementada para Impressora FiscNET MFD");
   EXPECT_EQ(par.Recebido(), "");  // nothing was sent
 }
@@ -327,13 +320,13 @@ TEST_F(DriverFiscNET, ChequesStayNotImplemented) {
 TEST_F(DriverFiscNET, LongCommandsRaiseTheTimeOutOnlyForThemselves) {
   // A refused reading keeps its command for inspection.
   resposta = Fecha("{1;3;NomeErro=\"ErroCMDParametroForaFaixa\" Circunstancia=\"x\"");
-  EXPECT_NE(Erro([&] { ecf.LeituraMemoriaFiscal(10, 20); }), "(no error)");
+  EXPECT_NE(teste::MensagemDe([&] { ecf.LeituraMemoriaFiscal(10, 20); }), teste::kSemErro);
   EXPECT_EQ(drv().Comando().Comando(), "EmiteLeituraMF");
   EXPECT_EQ(drv().Comando().TimeOut(), 16);  // one second per reduction, plus 5
   const TDateTime dia = EncodeDate(2026, 3, 1);
-  EXPECT_NE(Erro([&] { ecf.LeituraMemoriaFiscal(dia, dia + 3); }), "(no error)");
+  EXPECT_NE(teste::MensagemDe([&] { ecf.LeituraMemoriaFiscal(dia, dia + 3); }), teste::kSemErro);
   EXPECT_EQ(drv().Comando().TimeOut(), 8);
-  EXPECT_NE(Erro([&] { ecf.ReducaoZ(0); }), "(no error)");
+  EXPECT_NE(teste::MensagemDe([&] { ecf.ReducaoZ(0); }), teste::kSemErro);
   EXPECT_EQ(drv().Comando().TimeOut(), 45);
   EXPECT_EQ(ecf.TimeOut(), 1);  // restored after each refusal
 }
@@ -351,6 +344,6 @@ TEST_F(DriverFiscNET, AnUnansweredPaperProbeIsNoRetryQuestion) {
   EXPECT_EQ(perguntas, 0);
   EXPECT_FALSE(ecf.AguardandoResposta());
   // A command the caller asked for still puts the question.
-  EXPECT_NE(Erro([&] { ecf.PoucoPapel(); }), "(no error)");
+  EXPECT_NE(teste::MensagemDe([&] { ecf.PoucoPapel(); }), teste::kSemErro);
   EXPECT_EQ(perguntas, 1);
 }

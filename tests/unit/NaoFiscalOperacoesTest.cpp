@@ -7,6 +7,7 @@
 
 #include "core/ZuvoIni.h"
 #include "support/NaoFiscalAmbiente.h"
+#include "support/Erros.h"
 
 using namespace zuvo;
 using teste::AmbienteNaoFiscal;
@@ -18,14 +19,6 @@ class NaoFiscal : public ::testing::Test {
   void SetUp() override { a.Ativa(); }
   void Dia(int d, int h = 9) {
     a.amb.Plataforma.SetCalendario(EncodeDate(2026, 12, d) + EncodeTime(h, 0, 0));
-  }
-  std::string Erro(const std::function<void()>& f) {
-    try {
-      f();
-    } catch (const std::exception& e) {
-      return e.what();
-    }
-    return "<no error>";
   }
   void VendaPaga(double Valor) {
     a.ecf.AbreCupom();
@@ -46,7 +39,7 @@ TEST_F(NaoFiscal, AfterAZTheDayIsLockedAndTheNextDayAsksForAnX) {
   VendaPaga(5);
   a.ecf.ReducaoZ();
   EXPECT_EQ(a.ecf.Estado(), estBloqueada);
-  EXPECT_EQ(Erro([&] { a.ecf.ReducaoZ(); }), "Dia já foi fechado. Redução Z já emitida");
+  EXPECT_EQ(teste::MensagemDe([&] { a.ecf.ReducaoZ(); }), "Dia já foi fechado. Redução Z já emitida");
   EXPECT_THROW(a.ecf.AbreCupom(), EZuvoECFCMDInvalido);
   EXPECT_DOUBLE_EQ(M().Aliquotas[0].TotalDia, 0);
   EXPECT_DOUBLE_EQ(M().FormasPagamento[0].TotalDia, 0);
@@ -54,7 +47,7 @@ TEST_F(NaoFiscal, AfterAZTheDayIsLockedAndTheNextDayAsksForAnX) {
   Dia(8);
   EXPECT_EQ(a.ecf.Estado(), estRequerX);
   EXPECT_EQ(TZuvoIniFile(a.ArquivoINI()).ReadInteger("Variaveis", "Estado", -1), estRequerX);
-  EXPECT_NE(Erro([&] { a.ecf.AbreCupom(); }).find("requer Leitura X"), std::string::npos);
+  EXPECT_NE(teste::MensagemDe([&] { a.ecf.AbreCupom(); }).find("requer Leitura X"), std::string::npos);
   a.ecf.LeituraX();
   EXPECT_EQ(a.ecf.Estado(), estLivre);
   EXPECT_EQ(FormatDateTime("dd/mm/yyyy", M().DiaMovimento), "08/12/2026");
@@ -79,9 +72,9 @@ TEST_F(NaoFiscal, AClockSetBackRefusesEveryDocument) {
   Dia(6, 23);
   const std::string esperado =
       "Erro ! A Data da Impressora: 07/12/2026 maior do que a Data atual: 06/12/2026";
-  EXPECT_EQ(Erro([&] { a.ecf.AbreCupom(); }), esperado);
-  EXPECT_EQ(Erro([&] { a.ecf.LeituraX(); }), esperado);
-  EXPECT_EQ(Erro([&] { a.ecf.AbreRelatorioGerencial(); }), esperado);
+  EXPECT_EQ(teste::MensagemDe([&] { a.ecf.AbreCupom(); }), esperado);
+  EXPECT_EQ(teste::MensagemDe([&] { a.ecf.LeituraX(); }), esperado);
+  EXPECT_EQ(teste::MensagemDe([&] { a.ecf.AbreRelatorioGerencial(); }), esperado);
   EXPECT_EQ(a.ecf.Estado(), estLivre);
   EXPECT_EQ(a.ecf.NumCupom(), "000000");
   // Earlier the same day is not "before the day of business".
@@ -137,9 +130,9 @@ TEST_F(NaoFiscal, RateTextsFindOrProgramTheRate) {
   EXPECT_EQ(M().ItensCupom[2].PosAliq, 4);
   EXPECT_EQ(M().ItensCupom[3].PosAliq, 1);
   // An unreadable rate is refused, not sold as tax substitution.
-  EXPECT_EQ(Erro([&] { a.ecf.VendeItem("1", "E", "XYZ", 1, 1); }), "Aliquota XYZ Inválida");
-  EXPECT_EQ(Erro([&] { a.ecf.VendeItem("1", "E", "TAB", 1, 1); }), "Aliquota TAB Inválida");
-  EXPECT_EQ(Erro([&] { a.ecf.VendeItem("1", "E", "T09", 1, 1); }), "Aliquota T09 Inválida");
+  EXPECT_EQ(teste::MensagemDe([&] { a.ecf.VendeItem("1", "E", "XYZ", 1, 1); }), "Aliquota XYZ Inválida");
+  EXPECT_EQ(teste::MensagemDe([&] { a.ecf.VendeItem("1", "E", "TAB", 1, 1); }), "Aliquota TAB Inválida");
+  EXPECT_EQ(teste::MensagemDe([&] { a.ecf.VendeItem("1", "E", "T09", 1, 1); }), "Aliquota T09 Inválida");
   EXPECT_EQ(M().ItensCupom.size(), 4u);
 }
 
@@ -158,29 +151,29 @@ TEST_F(NaoFiscal, DiscountsAreChargedToTheItemsAndTheirRates) {
   EXPECT_DOUBLE_EQ(a.ecf.SubTotal(), 9);
   EXPECT_DOUBLE_EQ(M().Aliquotas[1].TotalDia + M().Aliquotas[2].TotalDia, 9);
   EXPECT_DOUBLE_EQ(M().Aliquotas[1].TotalDia, 2.7);
-  EXPECT_EQ(Erro([&] { a.ecf.VendeItem("4", "D", "F", 1, 1); }),
+  EXPECT_EQ(teste::MensagemDe([&] { a.ecf.VendeItem("4", "D", "F", 1, 1); }),
             "O Estado da Impressora nao é \"VENDA\" Cupom não Aberto");
 }
 
 TEST_F(NaoFiscal, ItemArgumentsAreChecked) {
-  EXPECT_EQ(Erro([&] { a.ecf.VendeItem("1", "A", "F", 1, 1); }),
+  EXPECT_EQ(teste::MensagemDe([&] { a.ecf.VendeItem("1", "A", "F", 1, 1); }),
             "O Estado da Impressora nao é \"VENDA\" Cupom não Aberto");
   a.ecf.AbreCupom();
   const std::string invalidos = "Erro. Parâmetros inválidos.";
-  EXPECT_EQ(Erro([&] { a.ecf.VendeItem("", "A", "F", 1, 1); }), invalidos);
-  EXPECT_EQ(Erro([&] { a.ecf.VendeItem("1", "", "F", 1, 1); }), invalidos);
-  EXPECT_EQ(Erro([&] { a.ecf.VendeItem("1", "A", "F", 1, 1, 150); }), invalidos);
-  EXPECT_EQ(Erro([&] { a.ecf.CancelaItemVendido(1); }), "Nenhum Item foi vendido ainda");
+  EXPECT_EQ(teste::MensagemDe([&] { a.ecf.VendeItem("", "A", "F", 1, 1); }), invalidos);
+  EXPECT_EQ(teste::MensagemDe([&] { a.ecf.VendeItem("1", "", "F", 1, 1); }), invalidos);
+  EXPECT_EQ(teste::MensagemDe([&] { a.ecf.VendeItem("1", "A", "F", 1, 1, 150); }), invalidos);
+  EXPECT_EQ(teste::MensagemDe([&] { a.ecf.CancelaItemVendido(1); }), "Nenhum Item foi vendido ainda");
   a.ecf.VendeItem("1", "A", "F", 1, 1);
-  EXPECT_EQ(Erro([&] { a.ecf.CancelaItemVendido(2); }), "Item (002) fora da Faixa.");
+  EXPECT_EQ(teste::MensagemDe([&] { a.ecf.CancelaItemVendido(2); }), "Item (002) fora da Faixa.");
   a.ecf.CancelaItemVendido(1);
-  EXPECT_EQ(Erro([&] { a.ecf.CancelaItemVendido(1); }), "Item (001) já foi cancelado.");
-  EXPECT_EQ(Erro([&] { a.ecf.SubtotalizaCupom(); }), "Nenhum Item foi vendido ainda");
+  EXPECT_EQ(teste::MensagemDe([&] { a.ecf.CancelaItemVendido(1); }), "Item (001) já foi cancelado.");
+  EXPECT_EQ(teste::MensagemDe([&] { a.ecf.SubtotalizaCupom(); }), "Nenhum Item foi vendido ainda");
   a.ecf.VendeItem("1", "B", "F", 1, 5);
-  EXPECT_EQ(Erro([&] { a.ecf.SubtotalizaCupom(-5); }), invalidos);
-  EXPECT_EQ(Erro([&] { a.ecf.EfetuaPagamento("01", 5); }),
+  EXPECT_EQ(teste::MensagemDe([&] { a.ecf.SubtotalizaCupom(-5); }), invalidos);
+  EXPECT_EQ(teste::MensagemDe([&] { a.ecf.EfetuaPagamento("01", 5); }),
             "O Estado da Impressora nao é \"PAGAMENTO\"");
-  EXPECT_EQ(Erro([&] { a.ecf.FechaCupom(); }),
+  EXPECT_EQ(teste::MensagemDe([&] { a.ecf.FechaCupom(); }),
             "O Estado da Impressora nao é \"PAGAMENTO\"Não houve SubTotal");
 }
 
@@ -189,12 +182,12 @@ TEST_F(NaoFiscal, PaymentsAddUpGiveChangeAndRefuseNonsense) {
   a.ecf.AbreCupom();
   a.ecf.VendeItem("1", "A", "F", 1, 10);
   a.ecf.SubtotalizaCupom();
-  EXPECT_EQ(Erro([&] { a.ecf.EfetuaPagamento("01", 0); }), "Erro. Parâmetros inválidos.");
-  EXPECT_EQ(Erro([&] { a.ecf.EfetuaPagamento("09", 1); }), "Forma de Pagamento: 09 inválida");
+  EXPECT_EQ(teste::MensagemDe([&] { a.ecf.EfetuaPagamento("01", 0); }), "Erro. Parâmetros inválidos.");
+  EXPECT_EQ(teste::MensagemDe([&] { a.ecf.EfetuaPagamento("09", 1); }), "Forma de Pagamento: 09 inválida");
   a.ecf.EfetuaPagamento("02", 4);
-  EXPECT_EQ(Erro([&] { a.ecf.FechaCupom(); }), "Total Pago é inferior ao Total do Cupom");
+  EXPECT_EQ(teste::MensagemDe([&] { a.ecf.FechaCupom(); }), "Total Pago é inferior ao Total do Cupom");
   a.ecf.EfetuaPagamento("01", 10);
-  EXPECT_EQ(Erro([&] { a.ecf.EfetuaPagamento("01", 1); }),
+  EXPECT_EQ(teste::MensagemDe([&] { a.ecf.EfetuaPagamento("01", 1); }),
             "Total pago já foi atingido Cupom deve ser encerrado");
   const std::string papel = a.Papel();
   EXPECT_NE(papel.find(Justifica("S O M A  R$|14,00", 48)), std::string::npos);
@@ -210,7 +203,7 @@ TEST_F(NaoFiscal, PaymentsAddUpGiveChangeAndRefuseNonsense) {
   EXPECT_DOUBLE_EQ(M().FormasPagamento[1].TotalDia, 0);
   EXPECT_DOUBLE_EQ(M().Aliquotas[0].TotalDia, 0);
   EXPECT_EQ(M().CuponsCancelados, 1);
-  EXPECT_EQ(Erro([&] { a.ecf.CancelaCupom(); }), "Último Documento não é Cupom");
+  EXPECT_EQ(teste::MensagemDe([&] { a.ecf.CancelaCupom(); }), "Último Documento não é Cupom");
 }
 
 TEST_F(NaoFiscal, CancellingTheOpenReceiptPrintsItsTotal) {
@@ -229,20 +222,20 @@ TEST_F(NaoFiscal, CancellingTheOpenReceiptPrintsItsTotal) {
 // ----- Reports and the linked receipt -----
 
 TEST_F(NaoFiscal, LinkedReceiptNeedsAPaymentOfTheLastReceipt) {
-  EXPECT_EQ(Erro([&] { a.ecf.AbreCupomVinculado("", "01", "", 1); }), "COO inválido");
-  EXPECT_EQ(Erro([&] { a.ecf.AbreCupomVinculado("1", "01", "", 1); }),
+  EXPECT_EQ(teste::MensagemDe([&] { a.ecf.AbreCupomVinculado("", "01", "", 1); }), "COO inválido");
+  EXPECT_EQ(teste::MensagemDe([&] { a.ecf.AbreCupomVinculado("1", "01", "", 1); }),
             "Ultimo Documento não é Cupom");
   a.ecf.ProgramaFormaPagamento("CARTAO");
   VendaPaga(3);
-  EXPECT_EQ(Erro([&] { a.ecf.AbreCupomVinculado("1", "07", "", 1); }),
+  EXPECT_EQ(teste::MensagemDe([&] { a.ecf.AbreCupomVinculado("1", "07", "", 1); }),
             "Posição de Pagamento: 07 inválida");
-  EXPECT_EQ(Erro([&] { a.ecf.AbreCupomVinculado("1", "02", "", 1); }),
+  EXPECT_EQ(teste::MensagemDe([&] { a.ecf.AbreCupomVinculado("1", "02", "", 1); }),
             "Forma de Pagamento: CARTAO               não foi utilizada no Cupom anterior");
   a.ecf.AbreCupomVinculado(" 1", "01", "", 3);
   EXPECT_EQ(a.ecf.Estado(), estRelatorio);
-  EXPECT_EQ(Erro([&] { a.ecf.AbreRelatorioGerencial(); }),
+  EXPECT_EQ(teste::MensagemDe([&] { a.ecf.AbreRelatorioGerencial(); }),
             "O Estado da Impressora não é \"LIVRE\"");
-  EXPECT_EQ(Erro([&] { a.ecf.ReducaoZ(); }),
+  EXPECT_EQ(teste::MensagemDe([&] { a.ecf.ReducaoZ(); }),
             "O Estado da Impressora não é \"LIVRE\" Cancele o último Documento");
   a.ecf.LinhaCupomVinculado("VIA DO CLIENTE");
   a.ecf.FechaRelatorio();
@@ -251,7 +244,7 @@ TEST_F(NaoFiscal, LinkedReceiptNeedsAPaymentOfTheLastReceipt) {
   const std::string papel = a.Papel();
   EXPECT_NE(papel.find("COO do documento de compra: 000001"), std::string::npos);
   EXPECT_NE(papel.find("VIA DO CLIENTE\r\n"), std::string::npos);
-  EXPECT_EQ(Erro([&] { a.ecf.AbreCupomVinculado("1", "01", "", 1); }),
+  EXPECT_EQ(teste::MensagemDe([&] { a.ecf.AbreCupomVinculado("1", "01", "", 1); }),
             "Ultimo Documento não é Cupom");
 }
 

@@ -17,9 +17,12 @@
 #include "core/ZuvoUI.h"
 #include "device/ZuvoBase.h"
 #include "sim/PtyPar.h"
+#include "support/Erros.h"
 
 using namespace zuvo;
 namespace fs = std::filesystem;
+
+using zuvo::teste::MensagemDe;
 
 namespace {
 
@@ -27,17 +30,6 @@ int64_t AgoraMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
              std::chrono::steady_clock::now().time_since_epoch())
       .count();
-}
-
-/// Runs F and returns the message of the zuvo::Exception it raised.
-template <class F>
-std::string MensagemDe(F&& Funcao) {
-  try {
-    Funcao();
-  } catch (const Exception& e) {
-    return e.what();
-  }
-  return "(nenhuma exceção)";
 }
 
 std::string LeArquivo(const fs::path& P) {
