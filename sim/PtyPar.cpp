@@ -304,20 +304,8 @@ std::string PtyPar::LeMasterAte(size_t N, int TimeoutMs) {
 }
 
 void PtyPar::EscreveMaster(const std::string& Bytes) {
-  size_t feito = 0;
-  const int64_t limite = AgoraMs() + 5000;
-  while (feito < Bytes.size()) {
-    ssize_t n = ::write(fMaster, Bytes.data() + feito, Bytes.size() - feito);
-    if (n > 0) {
-      feito += static_cast<size_t>(n);
-      continue;
-    }
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && errno != EAGAIN) throw Falha("write master");
-    if (AgoraMs() >= limite) throw std::runtime_error("PtyPar: write master: no room for 5 s");
-    pollfd p{fMaster, POLLOUT, 0};
-    ::poll(&p, 1, 50);
-  }
+  if (!EscreveTudo(Bytes, AgoraMs() + 5000))
+    throw std::runtime_error("PtyPar: write master failed or found no room for 5 s");
 }
 
 void PtyPar::EscreveMasterAposMs(int Ms, const std::string& Bytes) {
