@@ -5,7 +5,7 @@
 #include <QStringList>
 #include <string>
 
-#include "core/ZuvoECF.h"
+#include "component/ZuvoECF.h"
 
 namespace zuvo {
 

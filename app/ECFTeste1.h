@@ -12,7 +12,7 @@
 #include <functional>
 #include <string>
 
-#include "core/ZuvoECF.h"
+#include "component/ZuvoECF.h"
 
 class QAction;
 class QCheckBox;

@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "core/ZuvoECF.h"
+#include "component/ZuvoECF.h"
 #include "sim/Simulador.h"
 
 namespace {

@@ -21,7 +21,7 @@
 #include <string>
 
 #include "checks/ZuvoCHQModelos.h"
-#include "core/ZuvoECFClass.h"
+#include "ecf/ZuvoECFClass.h"
 
 namespace zuvo {
 

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "core/ZuvoECF.h"
+#include "component/ZuvoECF.h"
 #include "core/ZuvoPlataforma.h"
 #include "device/ZuvoSerial.h"
 

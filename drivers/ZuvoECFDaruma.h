@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "core/ZuvoECFClass.h"
+#include "ecf/ZuvoECFClass.h"
 
 namespace zuvo {
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <cstdint>
 
-#include "core/ZuvoECF.h"
+#include "component/ZuvoECF.h"
 #include "core/ZuvoPlataforma.h"
 
 namespace zuvo {

@@ -17,7 +17,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/ZuvoECFClass.h"
+#include "ecf/ZuvoECFClass.h"
 
 namespace zuvo {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/ZuvoECF.h"
+#include "component/ZuvoECF.h"
 #include "core/ZuvoIni.h"
 #include "core/ZuvoPlataforma.h"
 #include "core/ZuvoUI.h"

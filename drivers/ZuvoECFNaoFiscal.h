@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "core/ZuvoECFClass.h"
+#include "ecf/ZuvoECFClass.h"
 
 namespace zuvo {
 

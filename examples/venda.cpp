@@ -10,7 +10,7 @@
 #include <iostream>
 #include <string>
 
-#include "core/ZuvoECF.h"
+#include "component/ZuvoECF.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "core/ZuvoECF.h"
+#include "component/ZuvoECF.h"
 #include "core/ZuvoPlataforma.h"
 #include "sim/SimBematech.h"
 #include "support/PlataformaTeste.h"

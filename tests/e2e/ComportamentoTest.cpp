@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "core/ZuvoECF.h"
+#include "component/ZuvoECF.h"
 #include "sim/Simulador.h"
 #include "support/Familia.h"
 #include "support/PlataformaTeste.h"

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "core/ZuvoECF.h"
+#include "component/ZuvoECF.h"
 #include "core/ZuvoPlataforma.h"
 #include "drivers/ZuvoECFDaruma.h"
 #include "sim/PtyPar.h"

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "core/ZuvoECF.h"
+#include "component/ZuvoECF.h"
 #include "core/ZuvoPlataforma.h"
 #include "sim/SimFiscNET.h"
 #include "support/PlataformaTeste.h"

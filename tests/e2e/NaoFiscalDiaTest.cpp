@@ -10,7 +10,7 @@
 #include <sstream>
 #include <string>
 
-#include "core/ZuvoECF.h"
+#include "component/ZuvoECF.h"
 #include "core/ZuvoIni.h"
 #include "sim/SimNaoFiscal.h"
 #include "support/NaoFiscalAmbiente.h"

@@ -5,7 +5,7 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "core/ZuvoECF.h"
+#include "component/ZuvoECF.h"
 #include "ui/ZuvoQtTexto.h"
 #include "ui/ZuvoQtToolkit.h"
 

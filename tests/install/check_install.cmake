@@ -7,7 +7,7 @@ execute_process(COMMAND ${CMAKE_COMMAND} --install ${BINARY_DIR} --prefix ${pref
 if(rc)
   message(FATAL_ERROR "install failed: ${rc}")
 endif()
-foreach(h core/ZuvoECF.h core/ZuvoUtil.h device/ZuvoBase.h)
+foreach(h component/ZuvoECF.h core/ZuvoUtil.h device/ZuvoBase.h)
   if(NOT EXISTS ${prefix}/include/zuvoecf/${h})
     message(FATAL_ERROR "missing installed header ${h}")
   endif()

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "core/ZuvoECF.h"
+#include "component/ZuvoECF.h"
 #include "core/ZuvoUI.h"
 #include "sim/Simulador.h"
 

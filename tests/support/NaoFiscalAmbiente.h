@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "core/ZuvoECF.h"
+#include "component/ZuvoECF.h"
 #include "drivers/ZuvoECFNaoFiscal.h"
 #include "support/PlataformaTeste.h"
 

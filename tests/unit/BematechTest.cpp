@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/ZuvoECF.h"
+#include "component/ZuvoECF.h"
 #include "drivers/ZuvoECFBematech.h"
 #include "sim/PtyPar.h"
 #include "support/PlataformaTeste.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/ZuvoECF.h"
+#include "component/ZuvoECF.h"
 #include "support/PlataformaTeste.h"
 
 using namespace zuvo;

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "core/ZuvoECF.h"
+#include "component/ZuvoECF.h"
 #include "sim/PtyPar.h"
 #include "support/PlataformaTeste.h"
 

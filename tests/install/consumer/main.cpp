@@ -1,4 +1,4 @@
-#include <zuvoecf/core/ZuvoECF.h>
+#include <zuvoecf/component/ZuvoECF.h>
 #include <iostream>
 
 int main() {

@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "core/ZuvoECFClass.h"
+#include "ecf/ZuvoECFClass.h"
 #include "core/ZuvoUI.h"
 #include "core/ZuvoUtil.h"
 #include "device/ZuvoBase.h"

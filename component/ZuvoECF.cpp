@@ -1,4 +1,4 @@
-#include "core/ZuvoECF.h"
+#include "component/ZuvoECF.h"
 
 #include "core/ZuvoPlataforma.h"
 

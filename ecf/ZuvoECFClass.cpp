@@ -1,9 +1,9 @@
-#include "core/ZuvoECFClass.h"
+#include "ecf/ZuvoECFClass.h"
 
 #include <cctype>
 #include <cmath>
 
-#include "core/ZuvoECF.h"
+#include "component/ZuvoECF.h"
 #include "core/ZuvoPlataforma.h"
 
 namespace zuvo {

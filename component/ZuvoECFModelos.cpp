@@ -4,7 +4,7 @@
 // family (ZUVO_COM_<FAMILY>, see the top-level CMakeLists.txt).
 #include <memory>
 
-#include "core/ZuvoECF.h"
+#include "component/ZuvoECF.h"
 
 namespace zuvo {
 template <class Driver>
