@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, when they are missing.
 set -euo pipefail
-pacotes=(g++ cmake make libgtest-dev libgmock-dev qt6-base-dev libgl-dev)
+# python3-*: the Python package's tests and its offline install; dpkg-dev,
+# file and pkg-config: the Debian packages and the examples built against them.
+pacotes=(g++ cmake make libgtest-dev libgmock-dev qt6-base-dev libgl-dev
+  python3 python3-pytest python3-setuptools python3-wheel python3-pip
+  dpkg-dev file pkg-config)
 faltam=()
 for p in "${pacotes[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || faltam+=("$p")
