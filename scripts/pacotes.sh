@@ -42,8 +42,11 @@ if command -v pkg-config >/dev/null; then
     $(PKG_CONFIG_PATH="$usr/lib/pkgconfig" pkg-config --cflags --libs zuvoecf)
 fi
 
+# Debian's interpreter, where python3-setuptools and python3-pip are.
+py=python3
+[ -x /usr/bin/python3 ] && py=/usr/bin/python3
 echo "== Pacote Python (pip, sem índice)"
-python3 -m pip install -q --root-user-action=ignore --no-build-isolation --no-index --target "$trabalho/py" ./bindings/python
+"$py" -m pip install -q --root-user-action=ignore --no-build-isolation --no-index --target "$trabalho/py" ./bindings/python
 rm -rf bindings/python/build bindings/python/src/*.egg-info
 
 # Each program sells a receipt on its own simulated printer.
@@ -54,5 +57,5 @@ for programa in "$trabalho/exemplos/venda" "$trabalho/exemplos/venda_c"; do
 done
 echo "== venda.py"
 env -u ZUVOECF_LIB PYTHONPATH="$trabalho/py" \
-  "$roda" "$usr/bin/zuvoecf-sim" "Volte sempre" python3 examples/venda.py @PORTA@
+  "$roda" "$usr/bin/zuvoecf-sim" "Volte sempre" "$py" examples/venda.py @PORTA@
 echo "== Pacotes instalados e exemplos rodando"
