@@ -111,14 +111,17 @@ class AppFormTest : public QObject {
 
     // A path typed into the port box fits without scrolling its start away.
     QLineEdit* porta = F().cbxPorta->lineEdit();
-    const QString caminho = QStringLiteral("/tmp/zuvo-impressora");
+    const QString caminho = QStringLiteral("/dev/serial/by-id/usb-ECF-if00");
     porta->setFocus();
     porta->selectAll();
     QTest::keyClicks(porta, caminho);
     QCOMPARE(F().ZuvoECF1.Porta(), caminho.toStdString());
+    porta->repaint();  // the line scrolls to its cursor when painted
     const QRect cursor = porta->inputMethodQuery(Qt::ImCursorRectangle).toRect();
-    QVERIFY2(cursor.left() >= porta->fontMetrics().horizontalAdvance(caminho),
-             qPrintable(QString::number(cursor.left())));
+    // The cursor after the last character: not scrolled, it stands at least
+    // the text's width from the left edge.
+    QVERIFY2(cursor.center().x() >= porta->fontMetrics().horizontalAdvance(caminho),
+             qPrintable(QString::number(cursor.center().x())));
 
     // One set from outside and longer than any box shows where it begins.
     F().bAtivar->setFocus();
