@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, when they are missing.
 set -euo pipefail
-pacotes=(g++ cmake make libgtest-dev libgmock-dev qt6-base-dev libgl-dev)
+# qt6-translations-l10n: Qt's own dialogs in Brazilian Portuguese (qtbase_pt_BR.qm).
+pacotes=(g++ cmake make libgtest-dev libgmock-dev qt6-base-dev libgl-dev qt6-translations-l10n)
 faltam=()
 for p in "${pacotes[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || faltam+=("$p")
