@@ -3,9 +3,16 @@
 #include <cstdio>
 #include <exception>
 
+#include "ui/ZuvoQtTraducao.h"
+
 namespace zuvo {
 
-TAplicacaoTeste::TAplicacaoTeste(int& argc, char** argv) : QApplication(argc, argv) {}
+TAplicacaoTeste::TAplicacaoTeste(int& argc, char** argv) : QApplication(argc, argv) {
+  // The name titles the message boxes. No display name: the window system
+  // would append it to every window's caption.
+  setApplicationName(QStringLiteral("Dovu ECF"));
+  ui::InstalaTraducaoQt(*this);
+}
 
 TAplicacaoTeste* TAplicacaoTeste::Atual() {
   return qobject_cast<TAplicacaoTeste*>(QCoreApplication::instance());

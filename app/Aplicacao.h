@@ -16,6 +16,8 @@ class TAplicacaoTeste : public QApplication {
   /// Receives the message (Windows-1252) of an exception nobody caught.
   using TrataExcecaoFn = std::function<void(const std::string& Mensagem)>;
 
+  /// Named "Dovu ECF", with Qt's own dialogs in Brazilian Portuguese when
+  /// Qt's translation is installed.
   TAplicacaoTeste(int& argc, char** argv);
 
   bool notify(QObject* Receptor, QEvent* Evento) override;

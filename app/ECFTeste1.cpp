@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QFontDatabase>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QGridLayout>
 #include <QKeySequence>
@@ -15,18 +16,22 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QShortcut>
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <exception>
+#include <vector>
 
 #include "app/Aplicacao.h"
 #include "app/EfetuaPagamento.h"
 #include "app/FiltroValor.h"
 #include "app/Portas.h"
+#include "app/Posicao.h"
 #include "app/Relatorio.h"
 #include "app/VendeItem.h"
 #include "core/ZuvoPlataforma.h"
@@ -176,9 +181,14 @@ void TForm1::CriaPainel() {
   cbxPorta->setObjectName(QStringLiteral("cbxPorta"));
   cbxPorta->setEditable(true);
   cbxPorta->setInsertPolicy(QComboBox::NoInsert);
-  for (const auto& p : ListaPortas()) cbxPorta->addItem(DeCp1252(p));
+  int maisLonga = 16;  // room for a typical device path
+  for (const auto& p : ListaPortas()) {
+    cbxPorta->addItem(DeCp1252(p));
+    maisLonga = std::max(maisLonga, static_cast<int>(p.size()));
+  }
   cbxPorta->setEditText(QStringLiteral("Procurar"));
-  cbxPorta->setMinimumContentsLength(10);
+  cbxPorta->setMinimumContentsLength(maisLonga);
+  cbxPorta->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
   Label5 = new QLabel(QStringLiteral("TimeOut"), Panel1);
   edTimeout = new QLineEdit(QStringLiteral("3"), Panel1);
   edTimeout->setObjectName(QStringLiteral("edTimeout"));
@@ -191,6 +201,8 @@ void TForm1::CriaPainel() {
   SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
   SpeedButton1->setAutoRaise(true);
   SpeedButton1->setFixedSize(12, 12);
+  SpeedButton1->setToolTip(DeCp1252(
+      "Mostra ou esconde os comandos do cupom passo a passo\n(Ctrl+J libera ou trava este botão)"));
   grade->addWidget(Label1, 0, 0);
   grade->addWidget(cbxModelo, 1, 0);
   grade->addWidget(Label4, 0, 1);
@@ -201,6 +213,8 @@ void TForm1::CriaPainel() {
   grade->addWidget(edIntervaloAposComando, 1, 3);
   grade->addWidget(bAtivar, 1, 4);
   grade->addWidget(SpeedButton1, 0, 5, Qt::AlignTop | Qt::AlignRight);
+  // The port box takes the panel's spare width: a path must show whole.
+  grade->setColumnStretch(1, 1);
   edTimeout->setMaximumWidth(50);
   edIntervaloAposComando->setMaximumWidth(60);
 
@@ -243,7 +257,15 @@ void TForm1::CriaPainel() {
 
   StatusPanel0 = new QLabel(this);
   StatusPanel0->setObjectName(QStringLiteral("StatusPanel0"));
-  StatusPanel0->setFixedWidth(80);
+  // 80 pixels, or what the longest text it shows needs in this font.
+  int largura = 80;
+  const QFontMetrics medida(StatusPanel0->font());
+  std::vector<std::string> textos(std::begin(NomesEstado), std::end(NomesEstado));
+  for (const char* t : {"Processando...", "Exception", "Falha ao ler"}) textos.push_back(t);
+  for (const auto& t : textos)
+    largura = std::max(largura, medida.horizontalAdvance(DeCp1252(t)) + 2 * StatusPanel0->margin() +
+                                    2 * StatusPanel0->frameWidth() + 4);
+  StatusPanel0->setFixedWidth(largura);
   StatusPanel1 = new QLabel(this);
   StatusPanel1->setObjectName(QStringLiteral("StatusPanel1"));
   StatusPanel1->setMinimumWidth(50);
@@ -527,11 +549,34 @@ void TForm1::MostraPortaAtual() {
   const int cursor = edicao ? edicao->cursorPosition() : 0;
   cbxPorta->setEditText(porta);
   if (edicao) edicao->setCursorPosition(std::min(cursor, static_cast<int>(porta.size())));
+  MostraInicioDaPorta();
+}
+
+void TForm1::PoeAoLado(QWidget* Janela) {
+  Janela->adjustSize();  // a fixed-size layout: its size is known before it shows
+  const QRect moldura = frameGeometry();
+  const QSize bordas = moldura.size() - geometry().size();
+  const QSize tamanho = Janela->size() + bordas;
+  const QRect tela = screen() ? screen()->availableGeometry() : moldura;
+  if (const auto ao = PosicaoAoLado(moldura, tamanho, tela))
+    Janela->move(*ao);
+  else
+    Janela->move(moldura.center() - QPoint(tamanho.width() / 2, tamanho.height() / 2));
 }
 
 void TForm1::AplicaArgumentos(bool TemModelo, TZuvoECFModelo Modelo, const std::string& Porta) {
   if (TemModelo) cbxModelo->setCurrentIndex(Modelo);
-  if (!Porta.empty()) cbxPorta->setEditText(DeCp1252(Porta));
+  if (!Porta.empty()) {
+    cbxPorta->setEditText(DeCp1252(Porta));
+    MostraInicioDaPorta();
+  }
+}
+
+void TForm1::MostraInicioDaPorta() {
+  // Set from outside (not typed): a path longer than the box shows its
+  // beginning, where the device's name starts.
+  if (QLineEdit* edicao = cbxPorta->lineEdit(); edicao && !edicao->hasFocus())
+    edicao->setCursorPosition(0);
 }
 
 void TForm1::changeEvent(QEvent* Evento) {
@@ -1000,6 +1045,7 @@ void TForm1::AbrirCupom1Click() {
 }
 
 void TForm1::VenderItem1Click() {
+  if (!frVendeItem->isVisible()) PoeAoLado(frVendeItem);
   frVendeItem->show();
   frVendeItem->raise();
   frVendeItem->activateWindow();

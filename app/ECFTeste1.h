@@ -198,7 +198,11 @@ class TForm1 : public QMainWindow {
   QAction* Item(QMenu* Menu, const char* Texto, const char* Nome, void (TForm1::*Handler)(),
                 bool Visivel = true);
   QAction* Separador(QMenu* Menu, bool Visivel = true);
+  /// Places a secondary window beside this one when the screen has room
+  /// (it then leaves the memo in view), else centres it on this one.
+  void PoeAoLado(QWidget* Janela);
   void SelecionaModeloAtual();
+  void MostraInicioDaPorta();
   void MostraPortaAtual();
   /// Input box; false when cancelled.
   bool Pergunta(const std::string& Titulo, const std::string& Texto, std::string& Valor);

@@ -35,7 +35,7 @@ std::vector<std::string> ListaPortas(const std::string& Pasta) {
   for (std::filesystem::directory_iterator it(Pasta, erro), fim; !erro && it != fim;
        it.increment(erro)) {
     const std::string nome = it->path().filename().string();
-    for (const char* prefixo : {"ttyS", "ttyUSB", "ttyACM"}) {
+    for (const char* prefixo : {"ttyS", "ttyUSB", "ttyACM", "ttyAMA", "rfcomm"}) {
       const std::string p = prefixo;
       if (nome.size() > p.size() && nome.compare(0, p.size(), p) == 0 &&
           std::all_of(nome.begin() + static_cast<long>(p.size()), nome.end(),
@@ -45,7 +45,7 @@ std::vector<std::string> ListaPortas(const std::string& Pasta) {
       }
     }
   }
-  // ttyACM, ttyS, ttyUSB: grouped by family, numbers in order.
+  // rfcomm, ttyACM, ttyAMA, ttyS, ttyUSB: grouped by family, numbers in order.
   std::sort(achadas.begin(), achadas.end(), AntesNatural);
   std::string base = Pasta;
   if (!base.empty() && base.back() != '/') base += '/';

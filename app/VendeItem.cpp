@@ -35,6 +35,9 @@ TfrVendeItem::TfrVendeItem(TForm1& Principal)
   edDesconto = campo("edDesconto", "0");
   edUN = campo("edUN", "UN");
   for (QLineEdit* e : {edQtd, edPrecoUnita, edICMS, edDesconto}) TFiltroValor::Instala(e);
+  // Code and description show a whole barcode and a printer's line of text.
+  for (QLineEdit* e : {edCodigo, edDescricao})
+    e->setMinimumWidth(e->fontMetrics().horizontalAdvance(QLatin1Char('X')) * 20);
 
   auto rotulo = [this](const char* Texto, QLineEdit* Campo) {
     auto* l = new QLabel(DeCp1252(Texto), this);

@@ -8,7 +8,6 @@
 
 int main(int argc, char** argv) {
   zuvo::TAplicacaoTeste app(argc, argv);
-  app.setApplicationDisplayName(QStringLiteral("Dovu ECF"));
   zuvo::ui::QtToolkit toolkit;
   zuvo::SetToolkit(&toolkit);
 

@@ -10,6 +10,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #include "core/ZuvoPlataforma.h"
 #include "core/ZuvoUI.h"
@@ -39,20 +40,43 @@ bool EhNomeCOM(const std::string& Porta) {
   return true;
 }
 
-/// Names the kernel gives to serial terminals: UARTs, USB adapters, USB
-/// modems (most printers' USB ports) and pseudo-terminals.
+/// Names the kernel and udev give to serial terminals: UARTs, USB adapters,
+/// USB modems (most printers' USB ports), the UARTs of ARM boards, Bluetooth
+/// links, pseudo-terminals and udev's stable links to any of them.
 bool NomeDeTerminal(const std::string& Caminho) {
-  return ComecaCom(Caminho, "/dev/ttyS") || ComecaCom(Caminho, "/dev/ttyUSB") ||
-         ComecaCom(Caminho, "/dev/ttyACM") || ComecaCom(Caminho, "/dev/pts/");
+  for (const char* prefixo : {"/dev/ttyS", "/dev/ttyUSB", "/dev/ttyACM", "/dev/ttyAMA",
+                              "/dev/rfcomm", "/dev/pts/", "/dev/serial/"})
+    if (ComecaCom(Caminho, prefixo) && Caminho.size() > std::strlen(prefixo)) return true;
+  return false;
+}
+
+/// A symbolic link whose target (followed as far as it goes, the last link
+/// possibly dangling) is named as a serial terminal: the link a simulator or
+/// udev made to a port that is gone now.
+bool LinkParaNomeDeTerminal(const std::string& Caminho) {
+  std::filesystem::path atual(Caminho);
+  std::error_code erro;
+  for (int saltos = 0; saltos < 8 && std::filesystem::is_symlink(atual, erro); ++saltos) {
+    std::filesystem::path destino = std::filesystem::read_symlink(atual, erro);
+    if (erro) return false;
+    atual = destino.is_absolute() ? destino : atual.parent_path() / destino;
+    atual = atual.lexically_normal();
+    if (NomeDeTerminal(atual.string())) return true;
+  }
+  return false;
 }
 
 /// Whether a path (a symbolic link included) leads to a terminal device.
 /// Decided without opening it when possible: opening a serial port may
 /// toggle its modem lines, and the port may be held exclusively.
 bool CaminhoEhTerminal(const std::string& Caminho) {
-  struct stat st {};
-  if (::stat(Caminho.c_str(), &st) != 0 || !S_ISCHR(st.st_mode)) return false;
+  // A serial device's name counts whether or not the device is there now:
+  // an unplugged USB adapter must be reported as a missing port, not become
+  // a file written under /dev.
   if (NomeDeTerminal(Caminho)) return true;
+  struct stat st {};
+  if (::stat(Caminho.c_str(), &st) != 0) return LinkParaNomeDeTerminal(Caminho);
+  if (!S_ISCHR(st.st_mode)) return false;
   if (char* real = ::realpath(Caminho.c_str(), nullptr)) {
     bool ehTerminal = NomeDeTerminal(real);
     std::free(real);

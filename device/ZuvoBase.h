@@ -4,10 +4,11 @@
 // text to destinations that are not serial ports. Drivers read and write the
 // owned TBlockSerial directly inside their command cycle.
 //
-// Port names on Linux: "COM1".."COMn" are /dev/ttyS0..; a path that resolves
-// to a terminal device (/dev/ttyUSB0, /dev/ttyACM0, /dev/pts/3, a symbolic
-// link to one) is also a serial port. Any other name (LPT1, /dev/lp0, a file)
-// is opened for writing as text.
+// Port names on Linux: "COM1".."COMn" are /dev/ttyS0..; a serial device's
+// path (/dev/ttyS*, /dev/ttyUSB*, /dev/ttyACM*, /dev/ttyAMA*, /dev/rfcomm*,
+// /dev/pts/*, /dev/serial/...) is a serial port whether or not it exists now,
+// and so is any path, a symbolic link included, that resolves to a terminal.
+// Any other name (LPT1, /dev/lp0, a file) is opened for writing as text.
 #pragma once
 
 #include <memory>
@@ -49,7 +50,8 @@ class TZuvoDevice {
   void Ativar();
   /// Closes the port; never raises.
   void Desativar();
-  /// COMn, or a path that resolves to a terminal device.
+  /// COMn, a serial device's path (present or not), or a path that resolves
+  /// to a terminal device.
   bool EhSerial() const;
   /// Porta ends in ".TXT" (any case).
   bool EhArquivoTexto() const;

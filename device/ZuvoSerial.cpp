@@ -291,6 +291,11 @@ void TBlockSerial::Connect(const std::string& Porta) {
   int fd = AbrePortaCrua(fDevice, erro, chamada);
   if (fd < 0) {
     ErroSistema(erro, chamada);
+    // Most often a USB adapter unplugged or a name mistyped: say so in the
+    // user's words, naming what was typed and what was opened.
+    if (erro == ENOENT)
+      fLastErrorDesc = "A porta serial " + Porta + (fDevice != Porta ? " (" + fDevice + ")" : "") +
+                       " não existe";
     ErrorCheck();
     return;
   }

@@ -85,7 +85,9 @@ class TBlockSerial {
 
   /// Opens the port exclusively (TIOCEXCL plus an advisory lock) in raw
   /// 8-bit mode. "COMn" opens /dev/ttyS(n-1); any other name is opened as it
-  /// stands. Already open: 9992. A port held by another process: 9991.
+  /// stands. Already open: 9992. A port held by another process: 9991. A
+  /// port that does not exist: ENOENT, described as "A porta serial <Porta>
+  /// (<device>) não existe".
   void Connect(const std::string& Porta);
   /// Line settings: Parity 'N','O','E','M','S' (either case); Stop 0 = 1,
   /// 1 = 1.5 (taken as 2 on POSIX), 2 = 2 stop bits.

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, when they are missing.
 set -euo pipefail
+# qt6-translations-l10n: Qt's own dialogs in Brazilian Portuguese (qtbase_pt_BR.qm).
 # python3-*: the Python package's tests and its offline install; dpkg-dev,
 # file and pkg-config: the Debian packages and the examples built against them.
-pacotes=(g++ cmake make libgtest-dev libgmock-dev qt6-base-dev libgl-dev
+pacotes=(g++ cmake make libgtest-dev libgmock-dev qt6-base-dev libgl-dev qt6-translations-l10n
   python3 python3-pytest python3-setuptools python3-wheel python3-pip
   dpkg-dev file pkg-config)
 faltam=()

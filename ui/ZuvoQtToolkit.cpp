@@ -146,6 +146,10 @@ void QtWaitWindow::closeEvent(QCloseEvent* E) {
 
 std::unique_ptr<WaitWindow> QtToolkit::createWaitWindow(WaitWindowOwner& Dono,
                                                         const WaitWindowStyle& Estilo) {
+  // The window the operator was using when the command started (a sale or
+  // report dialog, often), to be given back the front afterwards.
+  fJanelaDaEspera = QApplication::activeModalWidget();
+  if (!fJanelaDaEspera) fJanelaDaEspera = QApplication::activeWindow();
   auto janela = std::make_unique<QtWaitWindow>(Dono, Estilo, fPrincipal.data());
   fEspera = janela.get();
   QObject::connect(janela.get(), &QObject::destroyed, [this, p = janela.get()] {
@@ -164,10 +168,22 @@ void QtToolkit::processEvents() {
 
 bool QtToolkit::mainWindowShown() { return fPrincipal && fPrincipal->isVisible(); }
 
+QWidget* QtToolkit::JanelaDaFrente() const {
+  // A modal dialog still open (the report window) must stay above the main
+  // window: with no window manager to keep it there, raising the main window
+  // would bury it and the program would look frozen.
+  QWidget* modal = QApplication::activeModalWidget();
+  if (modal && modal->isVisible() && !qobject_cast<QtWaitWindow*>(modal)) return modal;
+  if (fJanelaDaEspera && fJanelaDaEspera->isVisible() &&
+      !qobject_cast<QtWaitWindow*>(fJanelaDaEspera.data()))
+    return fJanelaDaEspera;
+  return fPrincipal;
+}
+
 void QtToolkit::bringAppToFront() {
-  if (fPrincipal) {
-    fPrincipal->raise();
-    fPrincipal->activateWindow();
+  if (QWidget* janela = JanelaDaFrente()) {
+    janela->raise();
+    janela->activateWindow();
   }
 }
 
@@ -175,7 +191,7 @@ RespostaMensagem QtToolkit::messageBox(const std::string& Texto, TipoMensagem Ti
                                        BotoesMensagem Botoes) {
   QMessageBox caixa(fPrincipal);
   caixa.setText(DeCp1252(Texto));
-  caixa.setWindowTitle(QApplication::applicationDisplayName());
+  caixa.setWindowTitle(QApplication::applicationName());
   switch (Tipo) {
     case TipoMensagem::Informacao: caixa.setIcon(QMessageBox::Information); break;
     case TipoMensagem::Aviso: caixa.setIcon(QMessageBox::Warning); break;
@@ -212,11 +228,17 @@ RespostaMensagem QtToolkit::messageBox(const std::string& Texto, TipoMensagem Ti
 
 bool QtToolkit::inputBox(const std::string& Titulo, const std::string& Pergunta,
                          std::string& Valor) {
-  bool ok = false;
-  QString r = QInputDialog::getText(fPrincipal, DeCp1252(Titulo), DeCp1252(Pergunta),
-                                    QLineEdit::Normal, DeCp1252(Valor), &ok);
-  if (ok) Valor = ParaCp1252(r);
-  return ok;
+  QInputDialog caixa(fPrincipal);
+  caixa.setInputMode(QInputDialog::TextInput);
+  caixa.setWindowTitle(DeCp1252(Titulo));
+  caixa.setLabelText(DeCp1252(Pergunta));
+  caixa.setTextValue(DeCp1252(Valor));
+  // Portuguese buttons even where Qt's own translation is not installed.
+  caixa.setOkButtonText(QStringLiteral("OK"));
+  caixa.setCancelButtonText(QStringLiteral("Cancelar"));
+  if (caixa.exec() != QDialog::Accepted) return false;
+  Valor = ParaCp1252(caixa.textValue());
+  return true;
 }
 
 }  // namespace zuvo::ui

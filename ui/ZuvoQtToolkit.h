@@ -61,6 +61,9 @@ class QtToolkit : public ToolkitServices {
                                                const WaitWindowStyle& Estilo) override;
   void processEvents() override;
   bool mainWindowShown() override;
+  /// Raises and activates the window the operator works in: an open modal
+  /// dialog, else the window that was active when the wait window was
+  /// created, else the main window.
   void bringAppToFront() override;
   RespostaMensagem messageBox(const std::string& Texto, TipoMensagem Tipo,
                               BotoesMensagem Botoes) override;
@@ -72,10 +75,13 @@ class QtToolkit : public ToolkitServices {
   QWidget* JanelaPrincipal() const { return fPrincipal; }
   /// The wait window shown now, or null (tests).
   QtWaitWindow* JanelaEspera() const { return fEspera; }
+  /// The window bringAppToFront raises now.
+  QWidget* JanelaDaFrente() const;
 
  private:
   friend class QtWaitWindow;
   QPointer<QWidget> fPrincipal;
+  QPointer<QWidget> fJanelaDaEspera;
   QtWaitWindow* fEspera = nullptr;
 };
 

@@ -232,6 +232,24 @@ class AppBematechTest : public QObject {
     QVERIFY2(!F().TextoResposta().contains(QStringLiteral("Exception")), qPrintable(F().TextoResposta()));
   }
 
+  void reportWindowStaysInFrontAfterPrinting() {
+    // No window manager here, as on a bare X server: the window brought to
+    // the front after printing is the one the operator is using, never the
+    // main window over an open modal dialog.
+    TfrRelatorio& r = *F().frRelatorio;
+    QWidget* ativaAposImprimir = nullptr;
+    fRespostas.Janela(QStringLiteral("frRelatorio"), [&](QDialog* d) {
+      r.edVias->setText(QStringLiteral("1"));
+      QTest::mouseClick(r.Button2, Qt::LeftButton);
+      QTest::qWait(100);  // the activation requests are delivered
+      ativaAposImprimir = QApplication::activeWindow();
+      d->reject();
+    });
+    Executa(F().RelatorioGerencialCompleto1);
+    QVERIFY2(!F().TextoResposta().contains(QStringLiteral("Exception")), qPrintable(F().TextoResposta()));
+    QCOMPARE(ativaAposImprimir, static_cast<QWidget*>(&r));
+  }
+
   void drawer() {
     Executa(F().AbreGaveta1);
     Executa(F().GavetaAberta1);

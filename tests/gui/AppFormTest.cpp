@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
@@ -18,6 +19,7 @@
 #include "app/ECFTeste1.h"
 #include "app/EfetuaPagamento.h"
 #include "app/Portas.h"
+#include "app/Posicao.h"
 #include "app/Relatorio.h"
 #include "app/VendeItem.h"
 #include "gui/AppRespostas.h"
@@ -82,6 +84,82 @@ class AppFormTest : public QObject {
     QVERIFY(F().ZuvoECF1.GavetaSinalInvertido());
   }
 
+  void windowTitlesAreExactlyTheCaptions() {
+    // The window system appends the application's display name to every
+    // caption; the program has none, only a name for its message boxes.
+    const QString nome = QCoreApplication::applicationName();
+    QCOMPARE(nome, QStringLiteral("Dovu ECF"));
+    QCoreApplication::setApplicationName(QStringLiteral("sonda"));
+    const QString exibido = QGuiApplication::applicationDisplayName();
+    QCoreApplication::setApplicationName(nome);
+    QCOMPARE(exibido, QStringLiteral("sonda"));
+
+    QCOMPARE(F().windowTitle(), QStringLiteral("Dovu ECF (Configura Impressora Fiscal)"));
+    QCOMPARE(F().frVendeItem->windowTitle(), QStringLiteral("Vende Item"));
+    QCOMPARE(F().frPagamento->windowTitle(), QStringLiteral("Efetuar Pagamento"));
+    QCOMPARE(F().frRelatorio->windowTitle(), QString::fromUtf16(u"Relatório Gerencial"));
+  }
+
+  void statusAndPortShowTheirWholeText() {
+    QLabel* painel = F().StatusPanel0;
+    QStringList textos{QStringLiteral("Processando..."), QStringLiteral("Exception"),
+                       QStringLiteral("Falha ao ler")};
+    for (const char* n : NomesEstado) textos << ui::DeCp1252(n);
+    for (const QString& t : textos)
+      QVERIFY2(painel->fontMetrics().horizontalAdvance(t) <= painel->contentsRect().width(),
+               qPrintable(t));
+
+    // A path typed into the port box fits without scrolling its start away.
+    QLineEdit* porta = F().cbxPorta->lineEdit();
+    const QString caminho = QStringLiteral("/dev/serial/by-id/usb-ECF-if00");
+    porta->setFocus();
+    porta->selectAll();
+    QTest::keyClicks(porta, caminho);
+    QCOMPARE(F().ZuvoECF1.Porta(), caminho.toStdString());
+    porta->repaint();  // the line scrolls to its cursor when painted
+    const QRect cursor = porta->inputMethodQuery(Qt::ImCursorRectangle).toRect();
+    // The cursor after the last character: not scrolled, it stands at least
+    // the text's width from the left edge.
+    QVERIFY2(cursor.center().x() >= porta->fontMetrics().horizontalAdvance(caminho),
+             qPrintable(QString::number(cursor.center().x())));
+
+    // One set from outside and longer than any box shows where it begins.
+    F().bAtivar->setFocus();
+    const std::string longo = "/dev/serial/by-path/pci-0000:00:14.0-usb-0:1.4.2:1.0-port0";
+    F().AplicaArgumentos(false, ecfNenhum, longo);
+    QCOMPARE(F().ZuvoECF1.Porta(), longo);
+    QCOMPARE(porta->cursorPosition(), 0);
+  }
+
+  void saleWindowOpensBesideTheMainForm() {
+    const QRect tela = F().screen()->availableGeometry();
+    F().resize(F().minimumSize());
+    F().move(tela.topLeft());
+    QTRY_COMPARE(F().frameGeometry().topLeft(), tela.topLeft());
+    TfrVendeItem& v = *F().frVendeItem;
+    F().VenderItem1Click();
+    QVERIFY(QTest::qWaitForWindowExposed(&v));
+    QVERIFY2(v.frameGeometry().left() > F().frameGeometry().right(),
+             qPrintable(QStringLiteral("%1 %2").arg(v.frameGeometry().left()).arg(F().frameGeometry().right())));
+    QCOMPARE(v.frameGeometry().top(), F().frameGeometry().top());
+    v.close();
+
+    // No room on either side: centred on the main window, as designed.
+    F().resize(tela.width() - 40, F().minimumHeight());
+    F().move(tela.left() + 20, tela.top());
+    QTRY_COMPARE(F().frameGeometry().left(), tela.left() + 20);
+    F().VenderItem1Click();
+    QVERIFY(QTest::qWaitForWindowExposed(&v));
+    QVERIFY((v.frameGeometry().center() - F().frameGeometry().center()).manhattanLength() <= 4);
+    v.close();
+
+    // To the left when only that side has room; kept on the screen.
+    const QRect area(0, 0, 1000, 700);
+    QCOMPARE(PosicaoAoLado(QRect(600, 100, 400, 300), QSize(300, 200), area), QPoint(296, 100));
+    QCOMPARE(PosicaoAoLado(QRect(0, 600, 400, 300), QSize(300, 200), area), QPoint(404, 500));
+    QCOMPARE(PosicaoAoLado(QRect(0, 0, 400, 300), QSize(300, 800), area), std::nullopt);
+  }
+
   void menusShowWhatTheFormSays() {
     QVERIFY(F().Ativcar1->isVisible() && F().Sair1->isVisible());
     QVERIFY(!F().Sobre1->isVisible());
@@ -105,6 +183,7 @@ class AppFormTest : public QObject {
                          F().CancelarItemVendido1, F().Sub1, F().EfetuarPagamento1,
                          F().FecharCupom1};
     for (auto* a : sete) QVERIFY(!a->isVisible());
+    QVERIFY(F().SpeedButton1->toolTip().contains(QStringLiteral("Ctrl+J")));
     // Locked: the small button does nothing.
     QTest::mouseClick(F().SpeedButton1, Qt::LeftButton);
     for (auto* a : sete) QVERIFY(!a->isVisible());
@@ -273,13 +352,15 @@ class AppFormTest : public QObject {
 
   void portListOffersTheSerialDevices() {
     QTemporaryDir dir;
-    for (const char* n : {"ttyS10", "ttyS2", "ttyUSB0", "ttyACM1", "tty0", "ttyUSBx", "lp0"})
+    for (const char* n : {"ttyS10", "ttyS2", "ttyUSB0", "ttyACM1", "ttyAMA0", "rfcomm3", "tty0",
+                          "ttyUSBx", "lp0"})
       std::ofstream(dir.filePath(QString::fromLatin1(n)).toStdString());
     const auto portas = ListaPortas(dir.path().toStdString());
     const std::string b = dir.path().toStdString() + "/";
     std::vector<std::string> esperadas{"Procurar", "COM1", "COM2", "COM3", "COM4", "COM5", "COM6",
                                        "COM7", "COM8", "COM9", "LPT1", "LPT2", "LPT3",
-                                       b + "ttyACM1", b + "ttyS2", b + "ttyS10", b + "ttyUSB0"};
+                                       b + "rfcomm3", b + "ttyACM1", b + "ttyAMA0", b + "ttyS2",
+                                       b + "ttyS10", b + "ttyUSB0"};
     QCOMPARE(portas, esperadas);
     QCOMPARE(ListaPortas("/nonexistent-dir").size(), size_t(13));
   }

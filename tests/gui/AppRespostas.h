@@ -118,7 +118,9 @@ class Respostas : public QObject {
     // Acting later, from a timer of its own, lets this one fire again while
     // the action runs nested event loops (a report printing).
     QTimer::singleShot(0, this, [this, w = QPointer<QWidget>(w)] {
-      if (w) {
+      // Closed meanwhile (its own action ended it, seen once more on the way
+      // out): nothing to answer, and the queued answers wait for the next.
+      if (w && w->isVisible()) {
         const QString texto = TextoDe(w);
         bool feito = false;
         Vistos << texto;

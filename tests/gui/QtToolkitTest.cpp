@@ -1,5 +1,11 @@
 // The Qt wait window and dialogs driven by the library's wait-window logic.
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QLabel>
+#include <QLibraryInfo>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -8,6 +14,7 @@
 #include "component/ZuvoECF.h"
 #include "ui/ZuvoQtTexto.h"
 #include "ui/ZuvoQtToolkit.h"
+#include "ui/ZuvoQtTraducao.h"
 
 using namespace zuvo;
 
@@ -115,6 +122,24 @@ class QtToolkitTest : public QObject {
     QCOMPARE(d.FormMsgEstado(), 3);
   }
 
+  void inputBoxSpeaksPortugueseAndReturnsTheText() {
+    // Before any translation is installed: the buttons are set outright.
+    QStringList botoes;
+    QTimer::singleShot(200, [&] {
+      auto* d = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+      if (!d) return;
+      for (auto* b : d->findChildren<QPushButton*>()) botoes << b->text();
+      QCOMPARE(d->textValue(), QString::fromUtf16(u"Ação"));
+      d->setTextValue(QString::fromUtf16(u"Função"));
+      d->accept();
+    });
+    std::string valor = "Ação";
+    QVERIFY(Toolkit().inputBox("Abre Cupom", "Se necessário, Informe o CPF/CNPJ", valor));
+    QCOMPARE(valor, std::string("Função"));
+    botoes.sort();
+    QCOMPARE(botoes, (QStringList{QStringLiteral("Cancelar"), QStringLiteral("OK")}));
+  }
+
   void questionsAreAnsweredByTheUser() {
     QTimer::singleShot(200, [] {
       if (auto* m = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
@@ -123,6 +148,22 @@ class QtToolkitTest : public QObject {
     QCOMPARE(Toolkit().messageBox("Deseja tentar novamente ?", TipoMensagem::Confirmacao,
                                   BotoesMensagem::SimNao),
              RespostaMensagem::Sim);
+  }
+
+  // Last: it changes the application's language for what follows.
+  void qtDialogsSpeakPortugueseWhenTheTranslationIsInstalled() {
+    const QString pasta = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    if (!QFile::exists(pasta + QStringLiteral("/qtbase_pt_BR.qm")))
+      QSKIP("Qt's Brazilian Portuguese translation is not installed");
+    QVERIFY(ui::InstalaTraducaoQt(*qApp));
+    QFileDialog dialogo(nullptr, QStringLiteral("Ler TXT"));
+    dialogo.setOption(QFileDialog::DontUseNativeDialog);
+    auto* procurar = dialogo.findChild<QLabel*>(QStringLiteral("lookInLabel"));
+    QVERIFY(procurar);
+    QVERIFY2(procurar->text() != QStringLiteral("Look in:"), qPrintable(procurar->text()));
+    auto* caixa = dialogo.findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+    QVERIFY(caixa && caixa->button(QDialogButtonBox::Cancel));
+    QCOMPARE(caixa->button(QDialogButtonBox::Cancel)->text(), QStringLiteral("Cancelar"));
   }
 };
 

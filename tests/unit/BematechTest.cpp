@@ -12,10 +12,12 @@
 #include "component/ZuvoECF.h"
 #include "drivers/ZuvoECFBematech.h"
 #include "sim/PtyPar.h"
+#include "support/Erros.h"
 #include "support/PlataformaTeste.h"
 
 using namespace zuvo;
 using zuvo::teste::AmbienteTeste;
+using zuvo::teste::MensagemDe;
 
 namespace {
 
@@ -218,6 +220,12 @@ TEST_F(Bematech, RefusesAPortThatIsNotSerialAndClosesOnFailure) {
   } catch (const Exception& e) {
     EXPECT_STREQ(e.what(), "A impressora: Bematech requer\r\nPorta Serial:  (COM1, COM2, COM3, ...)");
   }
+  // A USB adapter's name is a serial port even unplugged: the message says
+  // the port is missing instead of asking for a serial one.
+  ecf.SetPorta("/dev/ttyUSB97");
+  EXPECT_EQ(MensagemDe([&] { ecf.Ativar(); }),
+            "Communication error 2: A porta serial /dev/ttyUSB97 não existe");
+  EXPECT_FALSE(ecf.Ativo());
   ecf.SetPorta(par.CaminhoEscravo());
   imp.ack = 0;  // silent printer
   EXPECT_THROW(ecf.Ativar(), EZuvoECFSemResposta);

@@ -225,6 +225,9 @@ TEST(DispositivoPropriedades, EhSerialEArquivoTexto) {
   fs::create_symlink(par.CaminhoEscravo(), link);
   const std::string texto = pasta / "cupom.Txt";
   std::ofstream(texto).put('x');
+  // A link left behind by a simulator or udev, to a port that is gone.
+  const std::string linkOrfao = pasta / "ecf-antiga";
+  fs::create_symlink("/dev/ttyUSB97", linkOrfao);
 
   struct Caso {
     std::string Porta;
@@ -241,6 +244,16 @@ TEST(DispositivoPropriedades, EhSerialEArquivoTexto) {
       {"relatorio.TXT", false, true},
       {"/dev/null", false, false},
       {pasta / "nao-existe", false, false},
+      // Serial devices by name, there or not (an adapter unplugged).
+      {"/dev/ttyUSB97", true, false},
+      {"/dev/ttyACM97", true, false},
+      {"/dev/ttyAMA97", true, false},
+      {"/dev/ttyS97", true, false},
+      {"/dev/rfcomm97", true, false},
+      {"/dev/serial/by-id/usb-Impressora_Fiscal-if00-port0", true, false},
+      {"/dev/ttyUSB", false, false},
+      {"/dev/lp97", false, false},
+      {linkOrfao, true, false},
   };
   for (const auto& c : casos) {
     TZuvoDevice d;
@@ -389,6 +402,34 @@ TEST_F(DispositivoPty, SegundoDispositivoNaMesmaPorta) {
   d.Desativar();
   EXPECT_NO_THROW(outro.Ativar());
   EXPECT_TRUE(outro.Ativo());
+}
+
+TEST(DispositivoSerial, PortaSerialAusenteNaoViraArquivo) {
+  // The adapter unplugged: the port is reported missing, by name, and
+  // nothing is created under /dev (as root a file would have been).
+  PastaTemp pasta;
+  const std::string link = pasta / "impressora";
+  fs::create_symlink("/dev/ttyUSB97", link);
+  for (const std::string& porta : {std::string("/dev/ttyUSB97"), link}) {
+    TZuvoDevice d;
+    d.SetPorta(porta);
+    try {
+      d.Ativar();
+      FAIL() << porta << " não existe e abriu";
+    } catch (const ESerialError& e) {
+      EXPECT_EQ(e.ErrorCode, ENOENT);
+      EXPECT_EQ(std::string(e.what()),
+                "Communication error 2: A porta serial " + porta + " não existe");
+    }
+    EXPECT_FALSE(d.Ativo());
+    EXPECT_FALSE(d.Serial().InstanceActive());
+    EXPECT_FALSE(fs::exists("/dev/ttyUSB97"));
+  }
+
+  TZuvoDevice com;
+  com.SetPorta("COM97");
+  EXPECT_EQ(MensagemDe([&] { com.Ativar(); }),
+            "Communication error 2: A porta serial COM97 (/dev/ttyS96) não existe");
 }
 
 TEST_F(DispositivoPty, AtivarFalhaDeixaPortaFechada) {

@@ -126,7 +126,8 @@ TEST(SerialErros, DescricoesEMensagem) {
 
 TEST(SerialNomes, NomeDaPortaENumero) {
   // Ports that do not exist here: the name opened and the number parsed are
-  // what matters, and the failure keeps errno and names the call.
+  // what matters, and the failure keeps errno and names the port typed and
+  // the device opened.
   struct Caso {
     std::string Porta;
     std::string Dispositivo;
@@ -149,9 +150,18 @@ TEST(SerialNomes, NomeDaPortaENumero) {
     EXPECT_EQ(s.Device(), c.Dispositivo) << c.Porta;
     EXPECT_EQ(s.ComNr(), c.ComNr) << c.Porta;
     EXPECT_FALSE(s.InstanceActive());
-    EXPECT_NE(texto.find(std::strerror(ENOENT)), std::string::npos) << texto;
-    EXPECT_NE(texto.find("open " + c.Dispositivo), std::string::npos) << texto;
+    const std::string nomes =
+        c.Porta == c.Dispositivo ? c.Porta : c.Porta + " (" + c.Dispositivo + ")";
+    EXPECT_EQ(texto, "Communication error 2: A porta serial " + nomes + " não existe");
   }
+
+  // Any other failure keeps the system's text and names the call.
+  TBlockSerial s;
+  s.SetRaiseExcept(true);
+  std::string texto;
+  EXPECT_EQ(CodigoDe([&] { s.Connect("/tmp"); }, &texto), EISDIR);
+  EXPECT_NE(texto.find(std::strerror(EISDIR)), std::string::npos) << texto;
+  EXPECT_NE(texto.find("open /tmp"), std::string::npos) << texto;
 }
 
 TEST(SerialNomes, SemConexaoNadaPassa) {
