@@ -64,6 +64,16 @@ void PtyPar::Saida::EmPedacos(const std::string& Bytes, size_t Tamanho, int Inte
     fItens.push_back({quando, Bytes.substr(i, Tamanho)});
 }
 
+void PtyPar::Saida::FechaApos(int Ms) { fFecharEm = fBase + std::max(Ms, 0); }
+
+std::string PtyPar::Saida::Bytes() const {
+  std::vector<Item> itens = fItens;
+  std::stable_sort(itens.begin(), itens.end(), [](const Item& a, const Item& b) { return a.Quando < b.Quando; });
+  std::string r;
+  for (const Item& i : itens) r += i.Bytes;
+  return r;
+}
+
 PtyPar::PtyPar() {
   if (::openpty(&fMaster, &fEscravo, nullptr, nullptr, nullptr) != 0) throw Falha("openpty");
   try {
@@ -90,8 +100,16 @@ PtyPar::~PtyPar() {
   Para();
   ::close(fAcordar[0]);
   ::close(fAcordar[1]);
-  ::close(fMaster);
+  if (fMaster >= 0) ::close(fMaster);
   ::close(fEscravo);
+}
+
+void PtyPar::FechaMaster() {
+  std::lock_guard<std::mutex> trava(fMutex);
+  if (fMaster >= 0) ::close(fMaster);
+  fMaster = -1;
+  fFecharEm = -1;
+  fAgenda.clear();
 }
 
 void PtyPar::Acorda() {
@@ -219,9 +237,13 @@ void PtyPar::Laco() {
     {
       std::lock_guard<std::mutex> trava(fMutex);
       if (fParar) return;
-      lendo = masterOk && static_cast<bool>(fRoteiro);
+      lendo = masterOk && fMaster >= 0 && static_cast<bool>(fRoteiro);
       if (!fAgenda.empty())
         espera = static_cast<int>(std::max<int64_t>(0, fAgenda.begin()->first - AgoraMs()));
+      if (fFecharEm >= 0) {
+        const int ate = static_cast<int>(std::max<int64_t>(0, fFecharEm - AgoraMs()));
+        espera = espera < 0 ? ate : std::min(espera, ate);
+      }
     }
 
     pollfd p[2] = {{fAcordar[0], POLLIN, 0}, {fMaster, static_cast<short>(lendo ? POLLIN : 0), 0}};
@@ -248,6 +270,10 @@ void PtyPar::Laco() {
         Saida saida;
         saida.fBase = AgoraMs();
         size_t consumido = std::min(roteiro(pendente, saida), pendente.size());
+        if (saida.fFecharEm >= 0) {
+          std::lock_guard<std::mutex> trava(fMutex);
+          fFecharEm = fFecharEm < 0 ? saida.fFecharEm : std::min(fFecharEm, saida.fFecharEm);
+        }
         if (!saida.fItens.empty()) {
           std::lock_guard<std::mutex> trava(fMutex);
           // At line speed the command itself took time to arrive.
@@ -276,6 +302,18 @@ void PtyPar::Laco() {
       }
       fMudou.notify_all();
       if (!ok) break;
+    }
+    // A close that is due, once the writes due before it went out.
+    bool fechar = false;
+    {
+      std::lock_guard<std::mutex> trava(fMutex);
+      const int64_t agora = AgoraMs();
+      fechar = fFecharEm >= 0 && fFecharEm <= agora &&
+               (fAgenda.empty() || fAgenda.begin()->first > fFecharEm);
+    }
+    if (fechar) {
+      FechaMaster();
+      fMudou.notify_all();
     }
   }
 }

@@ -47,6 +47,13 @@ class PtyPar {
     /// Sends Bytes in pieces of Tamanho bytes, IntervaloMs apart, the first
     /// one after PrimeiroMs.
     void EmPedacos(const std::string& Bytes, size_t Tamanho, int IntervaloMs, int PrimeiroMs = 0);
+    /// Closes the master side after Ms, once what was due before has gone
+    /// out: the port hangs up under the code under test. The pair cannot be
+    /// used again.
+    void FechaApos(int Ms);
+    /// Everything queued so far, in the order it would go out (times
+    /// ignored): for tests that run a script without the pseudo-terminal.
+    std::string Bytes() const;
 
    private:
     friend class PtyPar;
@@ -56,6 +63,7 @@ class PtyPar {
     };
     int64_t fBase = 0;
     std::vector<Item> fItens;
+    int64_t fFecharEm = -1;
   };
 
   /// Called on the background thread each time bytes arrive. Pendente holds
@@ -122,7 +130,12 @@ class PtyPar {
   /// Writes everything unless stopped; false when stopped or failed.
   bool EscreveTudo(const std::string& Bytes, int64_t Limite);
 
+  /// Closes the master (on the background thread); reads and writes on it
+  /// then fail quietly.
+  void FechaMaster();
+
   int fMaster = -1;
+  int64_t fFecharEm = -1;  // when a script asked to close the master
   int fEscravo = -1;
   int fAcordar[2] = {-1, -1};
   std::string fCaminho;

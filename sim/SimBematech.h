@@ -8,19 +8,17 @@
 // it has any) followed by the status bytes ST1 and ST2. The detail-memory
 // generation (MFD) appends one more status byte, as the real ones do.
 //
-// The printer keeps its state: the open document (fiscal receipt with its
-// items, subtotal and payments, managerial report, linked receipt), the
-// counters (COO, CRO, CRZ), the 16 tax rates with their service flags, the
-// payment methods and non-fiscal receipt tables, the clock, the
-// daylight-saving flag, the drawer, and the fiscal memory of the Z reductions.
-// It prints on the paper roll what a real one prints.
+// The fiscal state (documents, counters, totals, tables, clock, fiscal
+// memory, paper) is the shared ImpressoraFiscal; this class is the framing,
+// the status bytes and a table of command handlers over it.
 #pragma once
 
-#include <array>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "sim/ImpressoraFiscal.h"
 #include "sim/Simulador.h"
 
 namespace zuvo::sim {
@@ -61,6 +59,7 @@ class SimBematech : public Simulador {
 
  protected:
   size_t Processa(const std::string& Pendente, PtyPar::Saida& Out) override;
+  void Descarta() override { fParcialTamanho = 0; }
 
  private:
   struct Resultado {
@@ -69,51 +68,50 @@ class SimBematech : public Simulador {
     int ST2 = 0;
     bool Variavel = false;  // ST1, ST2, text, ETX (the serial fiscal-memory read)
   };
-  struct Item {
-    std::string Codigo, Descricao, Indice, Unidade;
-    int64_t QtdMil = 0;     // quantity in thousandths
-    int64_t PrecoMil = 0;   // unit price in thousandths of a real
-    int64_t Valor = 0;      // cents
-    int64_t Desconto = 0;   // cents
-    bool Cancelado = false;
-  };
-  struct Pagamento {
-    int Indice = 0;
-    int64_t Valor = 0;  // cents
-  };
-  struct Reducao {
-    int CRZ = 0;
-    std::string Data;  // ddmmyy
-    int64_t VendaBruta = 0;
-    int64_t GT = 0;
-  };
-  enum class Documento { Nenhum, Cupom, Relatorio, Vinculado };
-  enum class Fase { Venda, Pagamento };
+  /// A command's handler: P is what follows the command byte.
+  using Tratador = Resultado (SimBematech::*)(const std::string& P);
+  static const std::map<int, Tratador>& Tabela();
 
   // Framing and dispatch.
+  std::string Resposta(const Resultado& R) const;
   Resultado Executa(const std::string& Cmd);
-  Resultado Consulta(const std::string& Cmd);
+  Resultado Consulta(const std::string& P);
   bool ComandoImprime(const std::string& Cmd) const;
+  /// The status bits of what the shared printer refused.
+  static Resultado Recusa(ErroFiscal E);
 
   // The commands.
+  Resultado Status(const std::string& P);
+  Resultado Extras(const std::string& P);
   Resultado AbreCupom(const std::string& P);
-  Resultado VendeItem(char Comando, const std::string& P);
+  Resultado VendeItem(const std::string& P);
+  Resultado VendeItem3(const std::string& P);
+  Resultado Vende(const std::string& P, bool TresCasas);
   Resultado VendeItemMFD(const std::string& P);
-  Resultado Registra(Item It);
+  Resultado Registra(ItemVendido It, const std::string& Indice);
+  Resultado SubTotal(const std::string& P);
+  Resultado NumCOO(const std::string& P);
   Resultado IniciaFechamento(const std::string& P);
   Resultado Paga(const std::string& P);
   Resultado FechaCupom(const std::string& P);
-  Resultado CancelaCupom();
+  Resultado CancelaCupom(const std::string& P);
   Resultado CancelaItem(const std::string& P);
-  Resultado LeituraX();
+  Resultado AbreGaveta(const std::string& P);
+  Resultado EstadoGaveta(const std::string& P);
+  Resultado LeituraX(const std::string& P);
   Resultado ReducaoZ(const std::string& P);
   Resultado LinhaGerencial(const std::string& P);
   Resultado AbreVinculado(const std::string& P);
   Resultado LinhaVinculado(const std::string& P);
-  Resultado FechaRelatorio();
+  Resultado FechaRelatorio(const std::string& P);
+  Resultado FechaNaoFiscal(const std::string& P);
   Resultado ProgramaAliquota(const std::string& P);
   Resultado ProgramaFormaPagamento(const std::string& P);
   Resultado ProgramaComprovante(const std::string& P);
+  Resultado LeAliquotas(const std::string& P);
+  Resultado HorarioVerao(const std::string& P);
+  Resultado ProgramaArredonda(const std::string& P);
+  Resultado ImpactoAgulhas(const std::string& P);
   Resultado MemoriaFiscal(const std::string& P);
   Resultado Cheque(const std::string& P);
 
@@ -123,62 +121,18 @@ class SimBematech : public Simulador {
   std::string TabelaFormas() const;
   std::string TabelaComprovantes() const;
   int Flags() const;
-
-  // Printing.
-  void Linha(const std::string& Texto);
-  void Cabecalho(const std::string& Titulo);
-  void Totais(const std::string& Titulo);
-  void LinhasTexto(const std::string& Texto);
-
-  // The day and the receipt.
-  std::string Hoje() const;          // ddmmyy on the printer's clock
-  std::string DataHora() const;      // ddmmyyhhnnss
-  bool RequerZ() const;
-  bool BloqueadaHoje() const;
-  void MarcaMovimento();
-  int64_t TotalItens() const;
-  int64_t TotalCupom() const;
-  int64_t PagoCupom() const;
   int VersaoNumero() const;
 
   OpcoesSimulador fOpcoes;
-  std::string fSerie;
+  ImpressoraFiscal fECF;
   std::string fVersao;  // digits, as the version query answers them
-  int fNumECF = 1, fNumLoja = 1, fCRO = 1, fCOO = 0, fCRZ = 0, fGNF = 0;
-  std::array<int, 16> fAliquotas{};
-  std::array<bool, 16> fServico{};
-  std::array<std::string, 16> fFormas;
-  std::array<int64_t, 16> fTotalFormas{};
-  std::array<std::string, 50> fComprovantes;
-  bool fHorarioVerao = false, fArredonda = false, fGaveta = false, fChequePresente = true;
-  int64_t fDesvioRelogio = 0;  // seconds added to the system clock
-
-  Documento fDoc = Documento::Nenhum;
-  Fase fFase = Fase::Venda;
-  std::vector<Item> fItens;
-  std::vector<Pagamento> fPagamentos;
-  int64_t fAcrescimo = 0;  // cents; negative is a discount
-  std::string fUnidade;    // from ">3", for the next item
+  std::string fUnidade;         // from ">3", for the next item
   std::string fDescricaoLonga;  // from ">4", for the next item
-
-  // The last document, for the cancellation of the last receipt and the
-  // linked receipt that follows a payment.
-  bool fUltimoFoiCupom = false;
-  int fUltimoCOO = 0;
-  std::vector<Pagamento> fUltimosPagamentos;
-  int64_t fUltimoTotal = 0;
-
-  std::string fDataMovimento;  // ddmmyy of the fiscal day, "" before the first document
-  std::string fDataUltimaZ;    // ddmmyy of the last Z: the day is closed
-  int64_t fVendaBruta = 0, fCancelamentos = 0, fDescontos = 0, fAcrescimos = 0, fGT = 0;
-  std::array<int64_t, 16> fTotalAliquotas{};
-  std::vector<Reducao> fMemoriaFiscal;
 
   // The line: a frame arriving in pieces, the printer busy printing.
   int64_t fParcialDesde = 0;
   size_t fParcialTamanho = 0;
   int64_t fOcupadoAte = 0;
-  int fLinhasComando = 0;
 
   std::vector<std::string> fComandos;
   int fRecusados = 0;

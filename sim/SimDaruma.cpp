@@ -1,10 +1,9 @@
 #include "sim/SimDaruma.h"
 
 #include <chrono>
-#include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <ctime>
+#include <limits>
+
+#include "sim/Formatos.h"
 
 namespace zuvo::sim {
 
@@ -23,43 +22,7 @@ int64_t AgoraMs() {
       .count();
 }
 
-std::string Zeros(int64_t Valor, int Tamanho) {
-  std::string s = std::to_string(Valor < 0 ? 0 : Valor);
-  if (static_cast<int>(s.size()) < Tamanho) s.insert(0, static_cast<size_t>(Tamanho) - s.size(), '0');
-  return s;
-}
-
-std::string Pad(const std::string& Texto, size_t Tamanho, char Fill = ' ') {
-  std::string s = Texto.substr(0, Tamanho);
-  s.append(Tamanho - s.size(), Fill);
-  return s;
-}
-
-std::string Apara(const std::string& Texto) {
-  size_t i = 0, f = Texto.size();
-  while (i < f && static_cast<unsigned char>(Texto[i]) <= 32) i++;
-  while (f > i && (static_cast<unsigned char>(Texto[f - 1]) <= 32 || Texto[f - 1] == FIM)) f--;
-  return Texto.substr(i, f - i);
-}
-
-// Digits only, else -1.
-int64_t Numero(const std::string& Texto) {
-  if (Texto.empty() || Texto.size() > 18) return -1;
-  int64_t v = 0;
-  for (char c : Texto) {
-    if (c < '0' || c > '9') return -1;
-    v = v * 10 + (c - '0');
-  }
-  return v;
-}
-
 char Hex(int V) { return "0123456789ABCDEF"[V & 15]; }
-
-std::string Maiusculas(std::string S) {
-  for (char& c : S)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-  return S;
-}
 
 unsigned char Xor(const std::string& S) {
   unsigned char x = 0;
@@ -67,41 +30,51 @@ unsigned char Xor(const std::string& S) {
   return x;
 }
 
-// The lines of a printed text (CR LF or LF).
-std::vector<std::string> Linhas(const std::string& Texto) {
-  std::vector<std::string> r;
-  std::string atual;
-  for (char c : Texto) {
-    if (c == CR) continue;
-    if (c == LF) {
-      r.push_back(atual);
-      atual.clear();
-    } else {
-      atual += c;
-    }
-  }
-  if (!atual.empty()) r.push_back(atual);
-  return r;
+std::string Pad(const std::string& Texto, size_t Tamanho, char Fill = ' ') {
+  return Completa(Texto.substr(0, Tamanho), Tamanho, Fill);
+}
+
+// A quantity such as "2,5" or "0002.500" in thousandths; -1 when it is none.
+int64_t Milesimos(const std::string& Texto) {
+  const size_t v = Texto.find_first_of(".,");
+  const std::string inteiro = Texto.substr(0, v);
+  std::string fracao = v == std::string::npos ? "" : Texto.substr(v + 1);
+  if ((!inteiro.empty() && !SoDigitos(inteiro)) || (!fracao.empty() && !SoDigitos(fracao)) || inteiro.size() > 9 ||
+      (inteiro.empty() && fracao.empty()))
+    return -1;
+  fracao = Completa(fracao, 3, '0');
+  return (inteiro.empty() ? 0 : Digitos(inteiro)) * 1000 + Digitos(fracao);
+}
+
+ModeloImpressora Modelo(SimDaruma::Conjunto C) {
+  ModeloImpressora m;
+  m.Modelo = C == SimDaruma::Conjunto::MFD ? "DARUMA FS600" : "DARUMA FS345";
+  m.NumSerie = C == SimDaruma::Conjunto::FS2000 ? "DR200001" : "DR345001";
+  return m;
 }
 
 }  // namespace
 
-SimDaruma::SimDaruma(const OpcoesSimulador& Opcoes) {
-  if (Opcoes.MFD)
-    fConjunto = Conjunto::MFD;
-  else if (Maiusculas(Opcoes.Variante) == "FS2000")
-    fConjunto = Conjunto::FS2000;
-  else if (Maiusculas(Opcoes.Variante) == "FS315")
-    fConjunto = Conjunto::FS315;
-  fAliquotas = {{'A', 1800}, {'B', 700}, {'c', 500}, {'D', 1200}};
-  for (char l = 'E'; l <= 'P'; l++) fAliquotas.push_back({l, -1});
-  fFormas.assign(16, Forma{});
-  fFormas[0] = {"Dinheiro", false};
-  fFormas[1] = {"Cheque", true};
-  fFormas[2] = {"Cartao", true};
-  fComprovantes.assign(16, "");
-  fComprovantes[0] = "Sangria";
-  fComprovantes[1] = "Suprimento";
+SimDaruma::SimDaruma(const OpcoesSimulador& Opcoes)
+    : fConjunto(Opcoes.MFD ? Conjunto::MFD
+                : Maiusculas(Opcoes.Variante) == "FS2000" ? Conjunto::FS2000
+                : Maiusculas(Opcoes.Variante) == "FS315"  ? Conjunto::FS315
+                                                          : Conjunto::FS345),
+      fECF(Modelo(fConjunto), [this](const std::string& l) { Linha(l); },
+           [this] { return FalhasAtivas().SemPapel; }) {
+  Contadores c;
+  c.COO = 120;
+  c.CRZ = 7;
+  c.CRO = 4;
+  fECF.SetContadores(c);
+  // What the shop programmed at installation (slot C is a service rate).
+  const int taxas[] = {1800, 700, 500, 1200};
+  for (int i = 0; i < 4; i++) fECF.SetAliquota(i, {taxas[i], i == 2, ""});
+  fECF.SetForma(0, {"Dinheiro", false, ""});
+  fECF.SetForma(1, {"Cheque", true, ""});
+  fECF.SetForma(2, {"Cartao", true, ""});
+  fECF.SetNaoFiscal(0, {"Sangria", false});
+  fECF.SetNaoFiscal(1, {"Suprimento", true});
   fVinculados.assign(16, "");
   fVinculados[0] = "Cheque";
   fVinculados[1] = "Cartao";
@@ -122,31 +95,31 @@ SimDaruma::Conjunto SimDaruma::ConjuntoAtual() const {
 }
 void SimDaruma::SetRequerZ(bool V) {
   std::lock_guard<std::mutex> t(Trava());
-  fRequerZ = V;
+  fECF.SetRequerZ(V);
 }
 void SimDaruma::SetRequerX(bool V) {
   std::lock_guard<std::mutex> t(Trava());
-  fXFeita = !V;
+  fECF.SetRequerX(V);
 }
 void SimDaruma::SetBloqueada(bool V) {
   std::lock_guard<std::mutex> t(Trava());
-  fBloqueada = V;
+  fECF.SetBloqueada(V);
 }
 void SimDaruma::SetGavetaAberta(bool V) {
   std::lock_guard<std::mutex> t(Trava());
-  fGaveta = V;
+  fECF.SetGavetaAberta(V);
 }
 bool SimDaruma::GavetaAberta() const {
   std::lock_guard<std::mutex> t(Trava());
-  return fGaveta;
+  return fECF.GavetaAberta();
 }
 bool SimDaruma::HorarioVerao() const {
   std::lock_guard<std::mutex> t(Trava());
-  return fHorarioVerao;
+  return fECF.HorarioVerao();
 }
 bool SimDaruma::ArredondaAtivo() const {
   std::lock_guard<std::mutex> t(Trava());
-  return fArredonda;
+  return fECF.Arredonda();
 }
 int SimDaruma::NivelAgulhas() const {
   std::lock_guard<std::mutex> t(Trava());
@@ -162,7 +135,7 @@ std::string SimDaruma::UltimoComando() const {
 }
 int SimDaruma::ItensCupom() const {
   std::lock_guard<std::mutex> t(Trava());
-  return static_cast<int>(fItens.size());
+  return static_cast<int>(fECF.Itens().size());
 }
 
 // ----- Framing -----
@@ -215,10 +188,11 @@ size_t SimDaruma::Processa(const std::string& P, PtyPar::Saida& Out) {
   }
   std::string cmd = P.substr(0, fim);
   fUltimo = cmd;
+  fCmd = static_cast<unsigned char>(cmd[1]);
   if (FalhasAtivas().Recusa) {
-    Erro(Out, static_cast<unsigned char>(cmd[1]), 16);
+    Erro(Out, 16);
   } else if (fErroProximo != 0) {
-    Erro(Out, static_cast<unsigned char>(cmd[1]), fErroProximo);
+    Erro(Out, fErroProximo);
     fErroProximo = 0;
   } else {
     ProcessaEsc(cmd, Out);
@@ -226,26 +200,105 @@ size_t SimDaruma::Processa(const std::string& P, PtyPar::Saida& Out) {
   return fim + 1;
 }
 
+const std::map<int, SimDaruma::Tratador>& SimDaruma::TabelaFS2000() {
+  static const std::map<int, Tratador> t = {
+      {195, &SimDaruma::Identifica},     {233, &SimDaruma::Versao},
+      {235, &SimDaruma::EstadoDocumento}, {237, &SimDaruma::Contadores2000},
+      {230, &SimDaruma::Relogio},        {229, &SimDaruma::Opcoes},
+      {231, &SimDaruma::LeAliquotas},    {238, &SimDaruma::LeTabela238},
+      {200, &SimDaruma::AbreCupom},      {202, &SimDaruma::VendeItem2000},
+      {206, &SimDaruma::Subtotaliza},    {207, &SimDaruma::Paga},
+      {209, &SimDaruma::FechaCupom},     {211, &SimDaruma::CancelaCupom},
+      {204, &SimDaruma::CancelaItem},    {250, &SimDaruma::LeituraX},
+      {252, &SimDaruma::ReducaoZ},       {214, &SimDaruma::AbreGerencial},
+      {215, &SimDaruma::LinhaTexto},     {216, &SimDaruma::FechaRelatorio},
+      {251, &SimDaruma::MemoriaFiscal},  {213, &SimDaruma::Vinculado2000},
+  };
+  return t;
+}
+
+const std::map<int, SimDaruma::Tratador>& SimDaruma::TabelaFS345() {
+  static const std::map<int, Tratador> t = {
+      {195, &SimDaruma::Identifica},     {236, &SimDaruma::Versao},
+      {239, &SimDaruma::EstadoDocumento}, {244, &SimDaruma::NumCRO},
+      {230, &SimDaruma::Relogio},        {229, &SimDaruma::Opcoes},
+      {231, &SimDaruma::LeAliquotas},    {234, &SimDaruma::LeTabela234},
+      {238, &SimDaruma::LeTabela238},    {200, &SimDaruma::AbreCupom},
+      {215, &SimDaruma::VendeItem315},   {225, &SimDaruma::VendeItem345},
+      {241, &SimDaruma::Subtotaliza},    {242, &SimDaruma::Paga},
+      {243, &SimDaruma::FechaCupom},     {206, &SimDaruma::CancelaCupom},
+      {205, &SimDaruma::CancelaItem},    {207, &SimDaruma::LeituraX},
+      {208, &SimDaruma::ReducaoZ},       {211, &SimDaruma::AbreGerencial},
+      {213, &SimDaruma::LinhaTexto},     {212, &SimDaruma::FechaRelatorio},
+      {209, &SimDaruma::MemoriaFiscal},  {219, &SimDaruma::Vinculado345},
+      {218, &SimDaruma::ProgramaForma},  {226, &SimDaruma::ProgramaComprovante},
+  };
+  return t;
+}
+
+// Commands the three sets share.
+const std::map<int, SimDaruma::Tratador>& SimDaruma::TabelaComum() {
+  static const std::map<int, Tratador> t = {
+      {'p', &SimDaruma::AbreGaveta},  {220, &SimDaruma::ProgramaAliquota},
+      {228, &SimDaruma::Configura},   {'b', &SimDaruma::SoDigitosOk},
+      {'d', &SimDaruma::SoDigitosOk}, {'c', &SimDaruma::Aceita},
+      {'f', &SimDaruma::Aceita},      {'m', &SimDaruma::Aceita},
+      {'v', &SimDaruma::Cheque},      {'t', &SimDaruma::VersoCheque},
+  };
+  return t;
+}
+
+void SimDaruma::ProcessaEsc(const std::string& Cmd, PtyPar::Saida& Out) {
+  const auto& propria = Fs2000() ? TabelaFS2000() : TabelaFS345();
+  auto h = propria.find(fCmd);
+  if (h == propria.end()) h = TabelaComum().find(fCmd);
+  if (h == TabelaComum().end()) return Erro(Out, 16);
+  (this->*(h->second))(Cmd.substr(2), Out);
+}
+
 // ----- Answers -----
 
-void SimDaruma::Ok(PtyPar::Saida& Out, unsigned char Cmd, const std::string& Dados,
-                   bool Imprimiu) {
+void SimDaruma::Ok(PtyPar::Saida& Out, const std::string& Dados, bool Imprimiu) {
   int codigo = Imprimiu && FalhasAtivas().PoucoPapel ? 21 : 0;
   if (Fs2000()) {
-    Responde(Out, ":" + std::string(1, static_cast<char>(Cmd)) + Zeros(codigo, 2) + "00" + Dados +
-                      CR);
+    Responde(Out, ":" + std::string(1, static_cast<char>(fCmd)) + Zeros(codigo, 2) + "00" + Dados + CR);
   } else if (codigo != 0) {
     Responde(Out, ":E" + Zeros(codigo, 2) + CR);
   } else {
-    Responde(Out, std::string(":") + ESC + static_cast<char>(Cmd) + Dados + CR);
+    Responde(Out, std::string(":") + ESC + static_cast<char>(fCmd) + Dados + CR);
   }
 }
 
-void SimDaruma::Erro(PtyPar::Saida& Out, unsigned char Cmd, int Codigo) {
+void SimDaruma::Erro(PtyPar::Saida& Out, int Codigo) {
   if (Fs2000())
-    Responde(Out, ":" + std::string(1, static_cast<char>(Cmd)) + Zeros(Codigo, 2) + CR);
+    Responde(Out, ":" + std::string(1, static_cast<char>(fCmd)) + Zeros(Codigo, 2) + CR);
   else
     Responde(Out, ":E" + Zeros(Codigo, 2) + CR);
+}
+
+int SimDaruma::Codigo(ErroFiscal E) {
+  switch (E) {
+    case ErroFiscal::CupomAberto: case ErroFiscal::DocumentoAberto: return 10;
+    case ErroFiscal::SemCupom: case ErroFiscal::ForaDaFase: case ErroFiscal::SemDocumento: return 11;
+    case ErroFiscal::CancelamentoInvalido: return 12;
+    case ErroFiscal::ValorInvalido: return 13;
+    case ErroFiscal::TabelaCheia: return 14;
+    case ErroFiscal::ItemInexistente: return 15;
+    case ErroFiscal::AliquotaInvalida: return 18;
+    case ErroFiscal::Bloqueada: return 22;
+    case ErroFiscal::RequerZ: return 23;
+    case ErroFiscal::TipoInvalido: case ErroFiscal::VinculadoInvalido: return 30;
+    case ErroFiscal::FormaInvalida: return 38;
+    case ErroFiscal::CupomVazio: case ErroFiscal::PagamentoIncompleto: case ErroFiscal::PagamentoCompleto: return 39;
+    case ErroFiscal::RequerX: return 42;
+    case ErroFiscal::SemPapel: return 50;
+    default: return 16;
+  }
+}
+
+void SimDaruma::Conclui(PtyPar::Saida& Out, ErroFiscal E, bool Imprimiu) {
+  if (E == ErroFiscal::Nenhum) return Ok(Out, "", Imprimiu);
+  Erro(Out, Codigo(E));
 }
 
 void SimDaruma::RespondeFS(PtyPar::Saida& Out, const std::string& Corpo) {
@@ -253,45 +306,44 @@ void SimDaruma::RespondeFS(PtyPar::Saida& Out, const std::string& Corpo) {
   Responde(Out, r + static_cast<char>(Xor(r)));
 }
 
+void SimDaruma::Saldo(PtyPar::Saida& Out) { Responde(Out, ":" + Zeros(fECF.Saldo(), 12) + CR); }
+
 void SimDaruma::Linha(const std::string& Texto) {
   Imprime(Texto);
-  fLinhasImpressas++;
-  int64_t agora = AgoraMs();
+  const int64_t agora = AgoraMs();
+  const int tempo = TempoImpressao(1);
+  if (tempo == kNunca) {
+    fOcupadoAteMs = std::numeric_limits<int64_t>::max();
+    return;
+  }
   if (fOcupadoAteMs < agora) fOcupadoAteMs = agora;
-  fOcupadoAteMs += TempoImpressao(1);
-}
-
-std::string SimDaruma::Data(const char* Formato) const {
-  std::time_t t = std::time(nullptr);
-  std::tm tm{};
-  localtime_r(&t, &tm);
-  char buf[32];
-  std::strftime(buf, sizeof buf, Formato, &tm);
-  return buf;
+  if (fOcupadoAteMs != std::numeric_limits<int64_t>::max()) fOcupadoAteMs += tempo;
 }
 
 // ----- Status -----
 
 void SimDaruma::ProcessaStatus(unsigned char Tipo, PtyPar::Saida& Out) {
-  const bool ocupado = AgoraMs() < fOcupadoAteMs;
   const Falhas& f = FalhasAtivas();
-  const bool aberto = fDoc == Doc::Venda || fDoc == Doc::Pagamento;
+  if (!f.ImpressaoSemFim && fOcupadoAteMs == std::numeric_limits<int64_t>::max()) fOcupadoAteMs = 0;
+  const bool ocupado = AgoraMs() < fOcupadoAteMs;
+  const bool aberto = fECF.CupomAberto();
+  const bool gaveta = fECF.GavetaAberta(), bloqueada = fECF.Bloqueada(), xFeita = !fECF.RequerX();
   int d[12] = {0};
   if (Tipo == 5 && Fs2000()) {
-    d[2] = fGaveta ? 8 : 0;
+    d[2] = gaveta ? 8 : 0;
     d[3] = (f.SemPapel ? 1 : 0) | (f.PoucoPapel ? 2 : 0);
     d[4] = 0xA;
-    d[5] = (fBloqueada ? 4 : 0) | (fXFeita ? 2 : 0) | 8;
+    d[5] = (bloqueada ? 4 : 0) | (xFeita ? 2 : 0) | 8;
     d[6] = ocupado ? 0 : 1;
   } else if (Tipo == 6 && fConjunto == Conjunto::MFD) {
     d[3] = 0xA;
-    d[5] = (fBloqueada ? 8 : 0) | (fRequerZ ? 4 : 0);
+    d[5] = (bloqueada ? 8 : 0) | (fECF.RequerZ() ? 4 : 0);
   } else if (Tipo == 255 && !Fs2000()) {
-    d[2] = (fGaveta ? 8 : 0) | (f.SemPapel ? 1 : 0);
-    d[3] = (f.PoucoPapel ? 1 : 0) | (fRequerZ ? 2 : 0);
+    d[2] = (gaveta ? 8 : 0) | (f.SemPapel ? 1 : 0);
+    d[3] = (f.PoucoPapel ? 1 : 0) | (fECF.RequerZ() ? 2 : 0);
     d[4] = 0xA;
     d[5] = aberto ? 4 : 0;
-    d[7] = (fBloqueada ? 2 : 0) | (fXFeita ? 4 : 0) | 8;
+    d[7] = (bloqueada ? 2 : 0) | (xFeita ? 4 : 0) | 8;
     d[9] = ocupado ? 1 : 0;
   } else {
     Responde(Out, std::string(":E16") + CR);
@@ -302,45 +354,53 @@ void SimDaruma::ProcessaStatus(unsigned char Tipo, PtyPar::Saida& Out) {
   Responde(Out, r + CR);
 }
 
-// ----- The receipt -----
+// ----- Codes and tables -----
 
-int64_t SimDaruma::TotalCentavos() const {
-  int64_t t = 0;
-  for (const auto& i : fItens)
-    if (!i.Cancelado) t += std::llround(i.Total * 100);
-  return t + fAjuste;
+char SimDaruma::LetraDocumento() const {
+  const Documento d = fECF.DocumentoAberto();
+  const bool pagamento = fECF.EmPagamento();
+  if (Fs2000()) {
+    switch (d) {
+      case Documento::Nenhum: return '0';
+      case Documento::Cupom: case Documento::NaoFiscal: return pagamento ? '7' : '1';
+      case Documento::Gerencial: return '2';
+      case Documento::Vinculado: return '3';
+    }
+  }
+  switch (d) {
+    case Documento::Nenhum: return '2';
+    case Documento::Cupom: case Documento::NaoFiscal: return '1';
+    case Documento::Gerencial: return '0';
+    case Documento::Vinculado: return '3';
+  }
+  return '2';
 }
 
-int64_t SimDaruma::SaldoCentavos() const {
-  int64_t s = TotalCentavos() - fPago;
-  return s < 0 ? 0 : s;
-}
-
+// A tax code: a letter (lower case a service rate), "T" + letter or digit,
+// F/I/N for untaxed items; two digits on the detail-memory printer.
 int SimDaruma::SlotAliquota(const std::string& Codigo) const {
-  if (Codigo.empty()) return -1;
-  std::string c = Maiusculas(Codigo);
+  if (Codigo.empty()) return -100;
+  const std::string c = Maiusculas(Codigo);
   if (c[0] == 'F' || c[0] == 'I' || c[0] == 'N') {
-    if (c.size() == 1 || c[1] == ' ' || c[1] == c[0]) return 100;  // not taxed
+    if (c.size() == 1 || c[1] == ' ' || c[1] == c[0])
+      return c[0] == 'F' ? kSubstituicao : c[0] == 'I' ? kIsento : kNaoIncidencia;
+  }
+  if (fConjunto == Conjunto::MFD) {
+    const int64_t n = Digitos(Codigo.substr(0, 2));
+    if (n == 17) return kSubstituicao;
+    if (n == 19) return kIsento;
+    if (n == 21) return kNaoIncidencia;
+    return n >= 1 && n <= 16 ? static_cast<int>(n - 1) : -100;
   }
   char letra = c[0];
   if (c[0] == 'T' && c.size() > 1 && c[1] != ' ') {
     letra = c[1];
     if (letra >= '1' && letra <= '9') letra = static_cast<char>('A' + (letra - '1'));
   }
-  if (fConjunto == Conjunto::MFD) {
-    int64_t n = Numero(Codigo.substr(0, 2));
-    if (n == 17 || n == 19 || n == 21) return 100;
-    if (n < 1 || n > 16) return -1;
-    return fAliquotas[static_cast<size_t>(n - 1)].Valor > 0 ? static_cast<int>(n - 1) : -1;
-  }
-  for (size_t i = 0; i < fAliquotas.size(); i++)
-    if (Maiusculas(std::string(1, fAliquotas[i].Letra))[0] == letra && fAliquotas[i].Valor > 0)
-      return static_cast<int>(i);
-  return -1;
+  return letra >= 'A' && letra <= 'P' ? letra - 'A' : -100;
 }
 
-// A payment method's code: one letter, or two digits (17.. for the second
-// half of the long layout).
+// A payment method's code: one letter, or two digits.
 int SimDaruma::SlotForma(const std::string& Codigo, size_t& Tamanho) const {
   if (Codigo.empty()) return -1;
   if (Codigo[0] >= 'A' && Codigo[0] <= 'P') {
@@ -348,30 +408,32 @@ int SimDaruma::SlotForma(const std::string& Codigo, size_t& Tamanho) const {
     return Codigo[0] - 'A';
   }
   Tamanho = 2;
-  int64_t n = Numero(Codigo.substr(0, 2));
+  const int64_t n = Digitos(Trecho(Codigo, 0, 2));
   if (n < 1 || n > 16) return -1;
   return static_cast<int>(n - 1);
 }
 
 std::string SimDaruma::TabelaAliquotas() const {
   std::string r;
-  for (const auto& a : fAliquotas) {
+  const auto& a = fECF.Aliquotas();
+  for (size_t i = 0; i < a.size(); i++) {
+    const char letra = static_cast<char>((a[i].ISS ? 'a' : 'A') + i);
     if (Fs2000())
-      r += (a.Valor > 0 ? Zeros(a.Valor, 4) : "0000") + a.Letra;
+      r += (a[i].Valor > 0 ? Zeros(a[i].Valor, 4) : "0000") + letra;
     else
-      r += a.Letra + (a.Valor > 0 ? Zeros(a.Valor, 4) : "////");
+      r += letra + (a[i].Valor > 0 ? Zeros(a[i].Valor, 4) : "////");
   }
   return r;
 }
 
 std::string SimDaruma::Tabela234() const {
-  std::string r = ":" + std::string(1, static_cast<char>(234));
-  r = Pad(r, 32, '0');
-  for (const auto& c : fComprovantes) r += Pad(c, 22);
+  std::string r = Pad(":" + std::string(1, static_cast<char>(234)), 32, '0');
+  for (const auto& c : fECF.NaoFiscais()) r += Pad(c.Descricao, 22);
   for (const auto& v : fVinculados) r += Pad(v, 21);
+  const auto& formas = fECF.Formas();
   for (size_t i = 0; i < 32; i++) {
-    if (i < fFormas.size() && !fFormas[i].Descricao.empty())
-      r += std::string(1, fFormas[i].Vinculado ? 'V' : 'X') + Pad(fFormas[i].Descricao, 21);
+    if (i < formas.size() && !formas[i].Descricao.empty())
+      r += std::string(1, formas[i].PermiteVinculado ? 'V' : 'X') + Pad(formas[i].Descricao, 21);
     else
       r += std::string(22, ' ');
   }
@@ -380,14 +442,14 @@ std::string SimDaruma::Tabela234() const {
 
 std::string SimDaruma::Tabela238() const {
   const bool mfd = fConjunto == Conjunto::MFD;
-  std::string r = ":" + std::string(1, static_cast<char>(238)) + "0000";
-  r = Pad(r, 21, '0');
-  for (const auto& c : fComprovantes) r += c.empty() && mfd ? std::string(22, FIM) : Pad(c, 22);
+  std::string r = Pad(":" + std::string(1, static_cast<char>(238)) + "0000", 21, '0');
+  for (const auto& c : fECF.NaoFiscais())
+    r += c.Descricao.empty() && mfd ? std::string(22, FIM) : Pad(c.Descricao, 22);
   for (const auto& v : fVinculados) r += v.empty() && mfd ? std::string(21, FIM) : Pad(v, 21);
-  for (size_t i = 0; i < fFormas.size(); i++) {
-    const Forma& f = fFormas[i];
-    if (!f.Descricao.empty())
-      r += std::string(1, f.Vinculado ? 'V' : 'X') + Pad(f.Descricao, 17);
+  const auto& formas = fECF.Formas();
+  for (size_t i = 0; i < formas.size(); i++) {
+    if (!formas[i].Descricao.empty())
+      r += std::string(1, formas[i].PermiteVinculado ? 'V' : 'X') + Pad(formas[i].Descricao, 17);
     else if (mfd)
       r += "V" + std::string(17, FIM);
     else
@@ -401,416 +463,317 @@ std::string SimDaruma::Tabela238() const {
 void SimDaruma::ProcessaFS(const std::string& Cmd, PtyPar::Saida& Out) {
   const std::string r200(1, static_cast<char>(200));
   if (Cmd[1] == 'R') {
-    std::string reg = Cmd.substr(3, 3);
+    const std::string reg = Trecho(Cmd, 3, 3);
     std::string corpo = r200 + reg;
-    if (reg == "083")
+    const Documento d = fECF.DocumentoAberto();
+    if (reg == "083") {
       corpo += "010200";
-    else if (reg == "139")
+    } else if (reg == "139") {
       corpo += "32";
-    else if (reg == "057") {
+    } else if (reg == "057") {
       char c = '0';
-      if (fDoc == Doc::Venda) c = '1';
-      else if (fDoc == Doc::Pagamento) c = '2';
-      else if (fDoc == Doc::Gerencial) c = '5';
-      else if (fDoc == Doc::Vinculado) c = '6';
+      if (fECF.CupomAberto()) c = fECF.EmPagamento() ? '2' : '1';
+      else if (d == Documento::Gerencial) c = '5';
+      else if (d == Documento::Vinculado) c = '6';
       corpo += c;
-    } else if (reg == "048")
-      corpo += Zeros(fDoc == Doc::Pagamento ? fPago : 0, 13);
-    else {
-      RespondeFS(Out, "16");
-      return;
+    } else if (reg == "048") {
+      corpo += Zeros(fECF.EmPagamento() ? fECF.TotalPago() : 0, 13);
+    } else {
+      return RespondeFS(Out, "16");
     }
-    RespondeFS(Out, corpo);
-    return;
+    return RespondeFS(Out, corpo);
   }
   // FS "F" 201: T(2) qty(7) price(8) "0" discount(4) "0000000" "00"
   // code(14) unit(3) description + 255.
-  if (Cmd[1] != 'F' || static_cast<unsigned char>(Cmd[2]) != 201 || Cmd.size() < 52) {
-    RespondeFS(Out, "16");
-    return;
-  }
-  if (fDoc != Doc::Venda) {
-    RespondeFS(Out, "11");
-    return;
-  }
-  int slot = SlotAliquota(Cmd.substr(3, 2));
-  int64_t qtd = Numero(Cmd.substr(5, 7));
-  int64_t preco = Numero(Cmd.substr(12, 8));
-  int64_t desc = Numero(Cmd.substr(21, 4));
-  if (slot < 0) {
-    RespondeFS(Out, "18");
-    return;
-  }
-  if (qtd <= 0 || preco <= 0 || desc < 0) {
-    RespondeFS(Out, "13");
-    return;
-  }
-  double total = (qtd / 1000.0) * (preco / 100.0) * (1 - desc / 10000.0);
-  fItens.push_back({std::round(total * 100) / 100, false});
-  std::string descricao = Cmd.substr(51, Cmd.size() - 52);
-  Linha(Zeros(static_cast<int64_t>(fItens.size()), 3) + " " + Apara(Cmd.substr(34, 14)) + " " +
-        Apara(descricao));
-  RespondeFS(Out, "00");
+  if (Cmd[1] != 'F' || static_cast<unsigned char>(Cmd[2]) != 201 || Cmd.size() < 52) return RespondeFS(Out, "16");
+  if (fECF.DocumentoAberto() != Documento::Cupom || fECF.EmPagamento()) return RespondeFS(Out, "11");
+  ItemVendido it;
+  it.QtdMil = Digitos(Cmd.substr(5, 7));
+  it.PrecoMil = Digitos(Cmd.substr(12, 8)) * 10;
+  it.DescontoPercentual = static_cast<int>(Digitos(Cmd.substr(21, 4)));
+  it.Codigo = Apara(Cmd.substr(34, 14));
+  it.Descricao = Apara(Cmd.substr(51, Cmd.size() - 52), FIM);
+  it.Aliquota = SlotAliquota(Cmd.substr(3, 2));
+  if (it.QtdMil < 0 || it.PrecoMil < 0 || it.DescontoPercentual < 0) return RespondeFS(Out, "13");
+  const ErroFiscal e = fECF.VendeItem(it);
+  RespondeFS(Out, e == ErroFiscal::Nenhum ? "00" : Zeros(Codigo(e), 2));
 }
 
-// ----- ESC commands -----
+// ----- Queries -----
 
-void SimDaruma::ProcessaEsc(const std::string& Cmd, PtyPar::Saida& Out) {
-  const unsigned char c = static_cast<unsigned char>(Cmd[1]);
-  const std::string arg = Cmd.substr(2);
-  const bool fs2000 = Fs2000();
-  const bool aberto = fDoc == Doc::Venda || fDoc == Doc::Pagamento;
-  const Falhas& falhas = FalhasAtivas();
+void SimDaruma::Identifica(const std::string&, PtyPar::Saida& Out) {
+  if (Fs2000()) return Responde(Out, std::string(":10004") + CR);
+  Responde(Out, std::string(fConjunto == Conjunto::FS315 ? ":10033" : ":10043") + "A1" + CR);
+}
 
-  auto imprime = [&](const std::string& texto) { Linha(texto); };
-  auto semPapel = [&]() {
-    if (!falhas.SemPapel) return false;
-    Erro(Out, c, 50);
-    return true;
-  };
-  auto documento = [&]() -> char {
-    if (fs2000) {
-      switch (fDoc) {
-        case Doc::Livre: return '0';
-        case Doc::Venda: return '1';
-        case Doc::Pagamento: return '7';
-        case Doc::Gerencial: return '2';
-        case Doc::Vinculado: return '3';
-      }
-    }
-    switch (fDoc) {
-      case Doc::Livre: return '2';
-      case Doc::Venda:
-      case Doc::Pagamento: return '1';
-      case Doc::Gerencial: return '0';
-      case Doc::Vinculado: return '3';
-    }
-    return '2';
-  };
-  auto abreCupom = [&]() {
-    if (fBloqueada) return Erro(Out, c, 22);
-    if (fRequerZ) return Erro(Out, c, 23);
-    if (!fXFeita) return Erro(Out, c, 42);
-    if (fDoc != Doc::Livre) return Erro(Out, c, 10);
-    if (semPapel()) return;
-    fCOO++;
-    fDoc = Doc::Venda;
-    fItens.clear();
-    fAjuste = 0;
-    fPago = 0;
-    fSubtotalizado = false;
-    imprime("CUPOM FISCAL COO:" + Zeros(fCOO, 6));
-    Ok(Out, c, fs2000 ? Zeros(fCOO, 6) : "", true);
-  };
-  auto vende = [&](const std::string& t, const std::string& codigo, int64_t desc, double preco,
-                   double qtd, const std::string& descricao) {
-    if (!aberto || fSubtotalizado) return Erro(Out, c, 11);
-    int slot = SlotAliquota(t);
-    if (slot < 0) return Erro(Out, c, 18);
-    if (qtd <= 0 || preco <= 0 || desc < 0) return Erro(Out, c, 13);
-    double total = qtd * preco * (1 - desc / 10000.0);
-    fItens.push_back({std::round(total * 100) / 100, false});
-    imprime(Zeros(static_cast<int64_t>(fItens.size()), 3) + " " + Apara(codigo) + " " +
-            Apara(descricao));
-    Ok(Out, c);
-  };
-  auto subtotaliza = [&](const std::string& a) {
-    if (!aberto) return Erro(Out, c, 11);
-    int64_t v = Numero(a.substr(1, 12));
-    if (a.size() < 13 || (a[0] != '1' && a[0] != '3') || v < 0) return Erro(Out, c, 24);
-    if (!fSubtotalizado) fAjuste = a[0] == '3' ? v : -v;
-    fSubtotalizado = true;
-    fDoc = Doc::Pagamento;
-    Responde(Out, ":" + Zeros(SaldoCentavos(), 12) + CR);
-  };
-  auto paga = [&](const std::string& a) {
-    if (!aberto) return Erro(Out, c, 11);
-    size_t tam = 0;
-    int slot = SlotForma(a, tam);
-    if (slot < 0 || fFormas[static_cast<size_t>(slot)].Descricao.empty()) return Erro(Out, c, 38);
-    int64_t v = a.size() >= tam + 12 ? Numero(a.substr(tam, 12)) : -1;
-    if (v <= 0) return Erro(Out, c, 13);
-    fSubtotalizado = true;
-    fDoc = Doc::Pagamento;
-    fPago += v;
-    imprime(fFormas[static_cast<size_t>(slot)].Descricao + " " + std::to_string(v / 100) + "," +
-            Zeros(v % 100, 2));
-    Responde(Out, ":" + Zeros(SaldoCentavos(), 12) + CR);
-  };
-  auto fecha = [&](const std::string& obs) {
-    if (!aberto) return Erro(Out, c, 11);
-    if (!fSubtotalizado || SaldoCentavos() > 0) return Erro(Out, c, 39);
-    for (const auto& l : Linhas(obs)) imprime(l);
-    imprime("TOTAL " + std::to_string(TotalCentavos() / 100) + "," +
-            Zeros(TotalCentavos() % 100, 2));
-    fDoc = Doc::Livre;
-    Ok(Out, c, "", true);
-  };
-  auto cancela = [&]() {
-    if (!aberto && fCOO == 0) return Erro(Out, c, 12);
-    if (!aberto && fDoc != Doc::Livre) return Erro(Out, c, 10);
-    imprime("CUPOM CANCELADO COO:" + Zeros(fCOO, 6));
-    fDoc = Doc::Livre;
-    fPago = 0;
-    Ok(Out, c, "", true);
-  };
-  auto cancelaItem = [&]() {
-    if (!aberto || fSubtotalizado) return Erro(Out, c, 11);
-    int64_t n = Numero(arg.substr(0, 3));
-    if (n < 1 || n > static_cast<int64_t>(fItens.size()) ||
-        fItens[static_cast<size_t>(n - 1)].Cancelado)
-      return Erro(Out, c, 15);
-    fItens[static_cast<size_t>(n - 1)].Cancelado = true;
-    imprime("ITEM " + Zeros(n, 3) + " CANCELADO");
-    Ok(Out, c);
-  };
-  auto leituraX = [&]() {
-    if (fDoc != Doc::Livre) return Erro(Out, c, 10);
-    if (semPapel()) return;
-    imprime("LEITURA X");
-    fXFeita = true;
-    Ok(Out, c, "", true);
-  };
-  auto reducaoZ = [&]() {
-    if (fDoc != Doc::Livre) return Erro(Out, c, 10);
-    if (fBloqueada) return Erro(Out, c, 22);
-    if (Numero(arg.substr(0, 12)) < 0) return Erro(Out, c, 13);
-    if (semPapel()) return;
-    imprime("REDUCAO Z CRZ:" + Zeros(++fCRZ, 4));
-    fRequerZ = false;
-    fBloqueada = true;
-    Ok(Out, c, "", true);
-  };
-  auto gerencial = [&]() {
-    if (fDoc != Doc::Livre) return Erro(Out, c, 10);
-    if (semPapel()) return;
-    fCOO++;
-    fDoc = Doc::Gerencial;
-    imprime("RELATORIO GERENCIAL");
-    Ok(Out, c, "", true);
-  };
-  auto linha = [&]() {
-    if (fDoc != Doc::Gerencial && fDoc != Doc::Vinculado) return Erro(Out, c, 11);
-    std::string t = arg;
-    if (!t.empty() && t.back() == LF) t.pop_back();
-    imprime(t);
-    Ok(Out, c, "", true);
-  };
-  auto fechaRelatorio = [&]() {
-    if (fDoc != Doc::Gerencial && fDoc != Doc::Vinculado) return Erro(Out, c, 11);
-    imprime("FIM DO RELATORIO");
-    fDoc = Doc::Livre;
-    Ok(Out, c, "", true);
-  };
-  auto memoria = [&](bool serial) {
-    if (arg.size() < 13 || (arg[0] != 'x' && arg[0] != 's') || Numero(arg.substr(1, 12)) < 0)
-      return Erro(Out, c, 16);
-    std::vector<std::string> l = {"LEITURA DA MEMORIA FISCAL", "DE " + arg.substr(1, 6) + " A " +
-                                                                   arg.substr(7, 6),
-                                  "CRZ " + Zeros(fCRZ, 4)};
-    if (serial) {
-      std::string r = ":";
-      for (const auto& s : l) r += s + LF;
-      Responde(Out, r + CR);
-      return;
-    }
-    for (const auto& s : l) imprime(s);
-    Ok(Out, c, "", true);
-  };
+void SimDaruma::Versao(const std::string&, PtyPar::Saida& Out) {
+  if (Fs2000()) return Ok(Out, std::string(10, '0') + "DR200001" + "0000" + "0003");
+  Responde(Out, std::string(":V") + (fConjunto == Conjunto::FS315 ? "DR3150" : "DR345001") + CR);
+}
 
-  if (fs2000) {
-    switch (c) {
-      case 195: return Responde(Out, std::string(":10004") + CR);
-      case 233:
-        return Ok(Out, c, std::string(10, '0') + "DR200001" + "0000" + "0003");
-      case 235:
-        return Ok(Out, c,
-                  std::string(1, documento()) + Zeros(fCOO, 6) + std::string(15, '0') +
-                      Zeros(aberto ? TotalCentavos() : 0, 12));
-      case 237: return Ok(Out, c, std::string(42, '0') + "000004");
-      case 230: return Ok(Out, c, Data("%d%m%y%H%M%S"));
-      case 229: return Ok(Out, c, std::string("00") + (fHorarioVerao ? '1' : '0'));
-      case 231: return Ok(Out, c, "0" + TabelaAliquotas() + "00");
-      case 238: return Responde(Out, Tabela238());
-      case 200: return abreCupom();
-      case 202: {
-        // T(3) code(18) "00000" discount(4) price(10) qty(8) unit(2) text 255
-        if (arg.size() < 51) return Erro(Out, c, 16);
-        return vende(arg.substr(0, 3), arg.substr(3, 18), Numero(arg.substr(26, 4)),
-                     Numero(arg.substr(30, 10)) / 1000.0, Numero(arg.substr(40, 8)) / 1000.0,
-                     arg.substr(50, arg.size() - 51));
-      }
-      case 206: return subtotaliza(arg);
-      case 207: return paga(arg);
-      case 209: return fecha(arg.substr(0, arg.size() - 1));
-      case 211: return cancela();
-      case 204: return cancelaItem();
-      case 250: return leituraX();
-      case 252: return reducaoZ();
-      case 214: return gerencial();
-      case 215: return linha();
-      case 216: return fechaRelatorio();
-      case 251: return memoria(false);
-      case 213: {
-        size_t tam = 0;
-        int slot = SlotForma(arg, tam);
-        if (slot < 0 || fFormas[static_cast<size_t>(slot)].Descricao.empty())
-          return Erro(Out, c, 38);
-        if (fDoc != Doc::Livre) return Erro(Out, c, 10);
-        fDoc = Doc::Vinculado;
-        imprime("COMPROVANTE NAO FISCAL VINCULADO");
-        return Ok(Out, c, "", true);
-      }
-      default: break;
-    }
-  } else {
-    const bool antiga = fConjunto == Conjunto::FS315;
-    switch (c) {
-      case 195:
-        return Responde(Out, std::string(antiga ? ":10033" : ":10043") + "A1" + CR);
-      case 236: return Responde(Out, std::string(":V") + (antiga ? "DR3150" : "DR345001") + CR);
-      case 239: {
-        std::string d = "0001" + std::string(1, documento()) +
-                        Zeros(fDoc == Doc::Livre ? fCOO + 1 : fCOO, 6);
-        int64_t sub = aberto ? TotalCentavos() : 0;
-        if (antiga)
-          d += std::string(16, '0') + Zeros(sub, 21);
-        else
-          d += std::string(14, '0') + Zeros(sub, 14);
-        return Ok(Out, c, d);
-      }
-      case 244:
-        return Responde(Out, ":" + std::string(1, static_cast<char>(244)) + std::string(35, '0') +
-                                 "0004" + CR);
-      case 230:
-        return Responde(Out, ":" + std::string(1, static_cast<char>(230)) + Data("%d%m%y%H%M%S") +
-                                 CR);
-      case 229:
-        return Responde(Out, ":" + std::string(1, static_cast<char>(229)) + "000" +
-                                 (fArredonda ? '1' : '0') + (fHorarioVerao ? '1' : '0') + CR);
-      case 231:
-        return Responde(Out, ":" + std::string(1, static_cast<char>(231)) + TabelaAliquotas() + CR);
-      case 234:
-        if (fConjunto == Conjunto::MFD)
-          return Responde(Out, ":" + std::string(1, static_cast<char>(234)) + CR);
-        return Responde(Out, Tabela234());
-      case 238: return Responde(Out, Tabela238());
-      case 200: return abreCupom();
-      case 215:
-        // T(2) code(13) "0000" discount(4) price(9, 2 decimals) qty(5) unit(2) text(30)
-        if (arg.size() < 39) return Erro(Out, c, 16);
-        return vende(arg.substr(0, 2), arg.substr(2, 13), Numero(arg.substr(19, 4)),
-                     Numero(arg.substr(23, 9)) / 100.0,
-                     std::atof(
-                         [&] {
-                           std::string q = arg.substr(32, 5);
-                           for (char& ch : q)
-                             if (ch == ',') ch = '.';
-                           return q;
-                         }()
-                             .c_str()),
-                     arg.substr(39));
-      case 225: {
-        // T(2) code(13) "0000" discount(4) price(9, 3 decimals) qty(6) unit(2) text 255
-        if (arg.size() < 41) return Erro(Out, c, 16);
-        std::string q = arg.substr(32, 6);
-        for (char& ch : q)
-          if (ch == ',') ch = '.';
-        return vende(arg.substr(0, 2), arg.substr(2, 13), Numero(arg.substr(19, 4)),
-                     Numero(arg.substr(23, 9)) / 1000.0, std::atof(q.c_str()),
-                     arg.substr(40, arg.size() - 41));
-      }
-      case 241: return subtotaliza(arg);
-      case 242: return paga(arg);
-      case 243: return fecha(arg.substr(0, arg.size() - 1));
-      case 206: return cancela();
-      case 205: return cancelaItem();
-      case 207: return leituraX();
-      case 208: return reducaoZ();
-      case 211: return gerencial();
-      case 213: return linha();
-      case 212: return fechaRelatorio();
-      case 209: return memoria(!arg.empty() && arg[0] == 's');
-      case 219: {
-        // linked type (letter) + payment method + COO(6) + value(12)
-        if (arg.empty()) return Erro(Out, c, 16);
-        int tipo = arg[0] - 'A';
-        if (tipo < 0 || tipo > 15 || fVinculados[static_cast<size_t>(tipo)].empty())
-          return Erro(Out, c, 30);
-        size_t tam = 0;
-        int slot = SlotForma(arg.substr(1), tam);
-        if (slot < 0 || fFormas[static_cast<size_t>(slot)].Descricao.empty())
-          return Erro(Out, c, 38);
-        if (arg.size() != 1 + tam + 18 || Numero(arg.substr(1 + tam)) < 0)
-          return Erro(Out, c, 13);
-        if (fDoc != Doc::Livre) return Erro(Out, c, 10);
-        fDoc = Doc::Vinculado;
-        imprime("COMPROVANTE NAO FISCAL VINCULADO " + fVinculados[static_cast<size_t>(tipo)]);
-        return Ok(Out, c, "", true);
-      }
-      case 218: {
-        // "PG" + V/X + slot letter + description(17)
-        if (arg.size() < 4 || arg.substr(0, 2) != "PG") return Erro(Out, c, 16);
-        int slot = arg[3] - 'A';
-        if (slot < 0 || slot > 15) return Erro(Out, c, 25);
-        fFormas[static_cast<size_t>(slot)] = {Apara(arg.substr(4)), arg[2] == 'V'};
-        return Ok(Out, c);
-      }
-      case 226: {
-        if (arg.empty()) return Erro(Out, c, 16);
-        auto& lista = arg[0] == 'V' ? fVinculados : fComprovantes;
-        for (auto& s : lista)
-          if (s.empty()) {
-            s = Apara(arg.substr(1));
-            return Ok(Out, c);
-          }
-        return Erro(Out, c, 14);
-      }
-      default: break;
-    }
+void SimDaruma::EstadoDocumento(const std::string&, PtyPar::Saida& Out) {
+  const int64_t sub = fECF.CupomAberto() ? fECF.TotalCupom() : 0;
+  if (Fs2000())
+    return Ok(Out, std::string(1, LetraDocumento()) + Zeros(fECF.COO(), 6) + std::string(15, '0') + Zeros(sub, 12));
+  const bool livre = fECF.DocumentoAberto() == Documento::Nenhum;
+  std::string d = "0001" + std::string(1, LetraDocumento()) + Zeros(livre ? fECF.COO() + 1 : fECF.COO(), 6);
+  if (fConjunto == Conjunto::FS315)
+    d += std::string(16, '0') + Zeros(sub, 21);
+  else
+    d += std::string(14, '0') + Zeros(sub, 14);
+  Ok(Out, d);
+}
+
+void SimDaruma::Contadores2000(const std::string&, PtyPar::Saida& Out) {
+  Ok(Out, std::string(42, '0') + Zeros(fECF.CRO(), 6));
+}
+
+void SimDaruma::NumCRO(const std::string&, PtyPar::Saida& Out) {
+  // As the printers answer it: ':' ESC 244, then the registers; the CRO at
+  // bytes 38-41 of the whole answer and the Z count at 42-45.
+  Responde(Out, std::string(":") + ESC + static_cast<char>(244) + std::string(34, '0') + Zeros(fECF.CRO(), 4) +
+                    Zeros(fECF.CRZ(), 4) + CR);
+}
+
+void SimDaruma::Relogio(const std::string&, PtyPar::Saida& Out) {
+  if (Fs2000()) return Ok(Out, fECF.DataHora("ddmmyyhhnnss"));
+  Responde(Out, ":" + std::string(1, static_cast<char>(230)) + fECF.DataHora("ddmmyyhhnnss") + CR);
+}
+
+void SimDaruma::Opcoes(const std::string&, PtyPar::Saida& Out) {
+  if (Fs2000()) return Ok(Out, std::string("00") + (fECF.HorarioVerao() ? '1' : '0'));
+  Responde(Out, ":" + std::string(1, static_cast<char>(229)) + "000" + (fECF.Arredonda() ? '1' : '0') +
+                    (fECF.HorarioVerao() ? '1' : '0') + CR);
+}
+
+void SimDaruma::LeAliquotas(const std::string&, PtyPar::Saida& Out) {
+  if (Fs2000()) return Ok(Out, "0" + TabelaAliquotas() + "00");
+  Responde(Out, ":" + std::string(1, static_cast<char>(231)) + TabelaAliquotas() + CR);
+}
+
+void SimDaruma::LeTabela234(const std::string&, PtyPar::Saida& Out) {
+  if (fConjunto == Conjunto::MFD) return Responde(Out, ":" + std::string(1, static_cast<char>(234)) + CR);
+  Responde(Out, Tabela234());
+}
+
+void SimDaruma::LeTabela238(const std::string&, PtyPar::Saida& Out) { Responde(Out, Tabela238()); }
+
+// ----- The receipt -----
+
+void SimDaruma::AbreCupom(const std::string&, PtyPar::Saida& Out) {
+  const ErroFiscal e = fECF.AbreCupom();
+  if (e != ErroFiscal::Nenhum) return Erro(Out, Codigo(e));
+  Ok(Out, Fs2000() ? Zeros(fECF.COO(), 6) : "", true);
+}
+
+void SimDaruma::VendeItem2000(const std::string& Arg, PtyPar::Saida& Out) {
+  // T(3) code(18) "00000" discount(4) price(10) qty(8) unit(2) text 255
+  if (Arg.size() < 51) return Erro(Out, 16);
+  ItemVendido it;
+  it.Codigo = Apara(Arg.substr(3, 18));
+  it.DescontoPercentual = static_cast<int>(Digitos(Arg.substr(26, 4)));
+  it.PrecoMil = Digitos(Arg.substr(30, 10));
+  it.QtdMil = Digitos(Arg.substr(40, 8));
+  it.Descricao = Apara(Arg.substr(50, Arg.size() - 51));
+  Vende(Arg.substr(0, 3), std::move(it), Out);
+}
+
+void SimDaruma::VendeItem315(const std::string& Arg, PtyPar::Saida& Out) {
+  // T(2) code(13) "0000" discount(4) price(9, 2 decimals) qty(5) unit(2) text(30)
+  if (Arg.size() < 39) return Erro(Out, 16);
+  ItemVendido it;
+  it.Codigo = Apara(Arg.substr(2, 13));
+  it.DescontoPercentual = static_cast<int>(Digitos(Arg.substr(19, 4)));
+  const int64_t preco = Digitos(Arg.substr(23, 9));
+  it.PrecoMil = preco < 0 ? -1 : preco * 10;
+  it.QtdMil = Milesimos(Arg.substr(32, 5));
+  it.Descricao = Apara(Arg.substr(39));
+  Vende(Arg.substr(0, 2), std::move(it), Out);
+}
+
+void SimDaruma::VendeItem345(const std::string& Arg, PtyPar::Saida& Out) {
+  // T(2) code(13) "0000" discount(4) price(9, 3 decimals) qty(6) unit(2) text 255
+  if (Arg.size() < 41) return Erro(Out, 16);
+  ItemVendido it;
+  it.Codigo = Apara(Arg.substr(2, 13));
+  it.DescontoPercentual = static_cast<int>(Digitos(Arg.substr(19, 4)));
+  it.PrecoMil = Digitos(Arg.substr(23, 9));
+  it.QtdMil = Milesimos(Arg.substr(32, 6));
+  it.Descricao = Apara(Arg.substr(40, Arg.size() - 41));
+  Vende(Arg.substr(0, 2), std::move(it), Out);
+}
+
+void SimDaruma::Vende(const std::string& Aliquota, ItemVendido It, PtyPar::Saida& Out) {
+  if (fECF.DocumentoAberto() != Documento::Cupom || fECF.EmPagamento()) return Erro(Out, 11);
+  It.Aliquota = SlotAliquota(Aliquota);
+  if (It.Aliquota == -100) return Erro(Out, 18);
+  if (It.QtdMil <= 0 || It.PrecoMil <= 0 || It.DescontoPercentual < 0) return Erro(Out, 13);
+  Conclui(Out, fECF.VendeItem(std::move(It)), false);
+}
+
+void SimDaruma::Subtotaliza(const std::string& Arg, PtyPar::Saida& Out) {
+  if (!fECF.CupomAberto()) return Erro(Out, 11);
+  const int64_t v = Digitos(Trecho(Arg, 1, 12));
+  if (Arg.size() < 13 || (Arg[0] != '1' && Arg[0] != '3') || v < 0) return Erro(Out, 24);
+  if (!fECF.EmPagamento()) {
+    if (fECF.AcresceSubtotal(Arg[0] == '3' ? v : -v) != ErroFiscal::Nenhum) return Erro(Out, 24);
+    if (ErroFiscal e = fECF.IniciaPagamento(); e != ErroFiscal::Nenhum) return Erro(Out, Codigo(e));
   }
+  Saldo(Out);
+}
 
-  // Commands the three sets share.
-  switch (c) {
-    case 'p':
-      fGaveta = true;
-      return Ok(Out, c);
-    case 220: {
-      bool servico = !arg.empty() && arg[0] == 'S';
-      int64_t v = Numero(arg.substr(servico ? 1 : 0));
-      if (v <= 0 || v > 9999) return Erro(Out, c, 13);
-      for (auto& a : fAliquotas)
-        if (a.Valor < 0) {
-          a.Valor = static_cast<int>(v);
-          if (servico) a.Letra = static_cast<char>(a.Letra + 32);
-          return Ok(Out, c);
-        }
-      return Erro(Out, c, 14);
-    }
-    case 228:
-      if (arg.size() != 40) return Erro(Out, c, 16);
-      if (arg[4] != 'X') fArredonda = arg[4] == '1';
-      if (arg[5] != 'X') fHorarioVerao = arg[5] == '1';
-      if (arg[13] != 'X') fAgulhas = arg[13] - '0';
-      return Ok(Out, c);
-    case 'b':
-    case 'd':
-      return Numero(arg) < 0 ? Erro(Out, c, 13) : Ok(Out, c);
-    case 'c':
-    case 'f':
-      return Ok(Out, c);
-    case 'v':
-      if (Numero(arg) < 0) return Erro(Out, c, 13);
-      imprime("CHEQUE " + arg);
-      return Ok(Out, c, "", true);
-    case 't':
-      imprime(Apara(arg));
-      return Ok(Out, c, "", true);
-    case 'm':
-      return Ok(Out, c);
-    default:
-      return Erro(Out, c, 16);
+void SimDaruma::Paga(const std::string& Arg, PtyPar::Saida& Out) {
+  if (!fECF.CupomAberto()) return Erro(Out, 11);
+  size_t tam = 0;
+  const int slot = SlotForma(Arg, tam);
+  const int64_t v = Arg.size() >= tam + 12 ? Digitos(Arg.substr(tam, 12)) : -1;
+  if (slot >= 0 && v <= 0) return Erro(Out, 13);
+  const ErroFiscal e = fECF.Paga(slot, v);
+  if (e != ErroFiscal::Nenhum) return Erro(Out, Codigo(e));
+  Saldo(Out);
+}
+
+void SimDaruma::FechaCupom(const std::string& Arg, PtyPar::Saida& Out) {
+  // The closing message, without the 255 that ends it.
+  Conclui(Out, fECF.FechaCupom(Apara(Arg, FIM)));
+}
+
+void SimDaruma::CancelaCupom(const std::string&, PtyPar::Saida& Out) { Conclui(Out, fECF.CancelaCupom()); }
+
+void SimDaruma::CancelaItem(const std::string& Arg, PtyPar::Saida& Out) {
+  if (fECF.DocumentoAberto() != Documento::Cupom || fECF.EmPagamento()) return Erro(Out, 11);
+  const int64_t n = Digitos(Trecho(Arg, 0, 3));
+  const ErroFiscal e = fECF.CancelaItem(n < 0 ? 0 : static_cast<int>(n));
+  Conclui(Out, e, false);
+}
+
+// ----- Reports and other documents -----
+
+void SimDaruma::LeituraX(const std::string&, PtyPar::Saida& Out) { Conclui(Out, fECF.LeituraX()); }
+
+void SimDaruma::ReducaoZ(const std::string& Arg, PtyPar::Saida& Out) {
+  if (fECF.DocumentoAberto() != Documento::Nenhum) return Erro(Out, 10);
+  if (fECF.Bloqueada()) return Erro(Out, 22);
+  if (Digitos(Trecho(Arg, 0, 12)) < 0) return Erro(Out, 13);
+  Conclui(Out, fECF.ReducaoZ());
+}
+
+void SimDaruma::AbreGerencial(const std::string&, PtyPar::Saida& Out) { Conclui(Out, fECF.AbreGerencial()); }
+
+void SimDaruma::LinhaTexto(const std::string& Arg, PtyPar::Saida& Out) {
+  // One line a command; an empty one feeds the paper.
+  const std::string t = !Arg.empty() && Arg.back() == LF ? Arg : Arg + LF;
+  const ErroFiscal e = fECF.ImprimeTexto(t);
+  if (e != ErroFiscal::Nenhum) return Erro(Out, e == ErroFiscal::SemPapel ? 50 : 11);
+  Ok(Out, "", true);
+}
+
+void SimDaruma::FechaRelatorio(const std::string&, PtyPar::Saida& Out) {
+  const ErroFiscal e = fECF.FechaRelatorio();
+  if (e != ErroFiscal::Nenhum) return Erro(Out, e == ErroFiscal::SemPapel ? 50 : 11);
+  Ok(Out, "", true);
+}
+
+void SimDaruma::MemoriaFiscal(const std::string& Arg, PtyPar::Saida& Out) {
+  // 'x' prints, 's' sends on the serial line; then two dates ddmmyy or two
+  // reduction numbers.
+  if (Arg.size() < 13 || (Arg[0] != 'x' && Arg[0] != 's') || Digitos(Arg.substr(1, 12)) < 0) return Erro(Out, 16);
+  const std::string a = Arg.substr(1, 6), b = Arg.substr(7, 6);
+  const bool datas = LeDdMmAa(a) >= 0 && LeDdMmAa(b) >= 0;
+  const long de = datas ? LeDdMmAa(a) : static_cast<long>(Digitos(a));
+  const long ate = datas ? LeDdMmAa(b) : static_cast<long>(Digitos(b));
+  if (Arg[0] == 's' && !Fs2000()) {
+    std::string r = ":";
+    for (const auto& s : fECF.TextoMemoriaFiscal(de, ate, datas)) r += s + LF;
+    return Responde(Out, r + CR);
   }
+  Conclui(Out, fECF.ImprimeMemoriaFiscal(de, ate, datas));
+}
+
+void SimDaruma::Vinculado2000(const std::string& Arg, PtyPar::Saida& Out) {
+  size_t tam = 0;
+  const int slot = SlotForma(Arg, tam);
+  if (slot < 0) return Erro(Out, 38);
+  Conclui(Out, fECF.AbreVinculado(slot, 0, 0, "COMPROVANTE NAO FISCAL VINCULADO"));
+}
+
+void SimDaruma::Vinculado345(const std::string& Arg, PtyPar::Saida& Out) {
+  // linked type (letter) + payment method + COO(6) + value(12)
+  if (Arg.empty()) return Erro(Out, 16);
+  const int tipo = Arg[0] - 'A';
+  if (tipo < 0 || tipo > 15 || fVinculados[static_cast<size_t>(tipo)].empty()) return Erro(Out, 30);
+  size_t tam = 0;
+  const int slot = SlotForma(Arg.substr(1), tam);
+  if (slot < 0) return Erro(Out, 38);
+  const int64_t coo = Digitos(Trecho(Arg, 1 + tam, 6)), valor = Digitos(Trecho(Arg, 7 + tam, 12));
+  if (Arg.size() != 1 + tam + 18 || coo < 0 || valor < 0) return Erro(Out, 13);
+  Conclui(Out, fECF.AbreVinculado(slot, valor, static_cast<int>(coo),
+                                  "COMPROVANTE NAO FISCAL VINCULADO " + fVinculados[static_cast<size_t>(tipo)]));
+}
+
+// ----- Tables and settings -----
+
+void SimDaruma::ProgramaForma(const std::string& Arg, PtyPar::Saida& Out) {
+  // "PG" + V/X + slot letter + description(17)
+  if (Arg.size() < 4 || Arg.substr(0, 2) != "PG") return Erro(Out, 16);
+  int slot = Arg[3] - 'A';
+  if (slot < 0 || slot > 15) return Erro(Out, 25);
+  Conclui(Out, fECF.ProgramaForma({Apara(Arg.substr(4)), Arg[2] == 'V', ""}, slot), false);
+}
+
+void SimDaruma::ProgramaComprovante(const std::string& Arg, PtyPar::Saida& Out) {
+  if (Arg.empty()) return Erro(Out, 16);
+  const std::string descricao = Apara(Arg.substr(1));
+  if (Arg[0] == 'V') {
+    for (auto& s : fVinculados)
+      if (s.empty()) {
+        s = descricao;
+        return Ok(Out);
+      }
+    return Erro(Out, 14);
+  }
+  int slot = -1;
+  Conclui(Out, fECF.ProgramaNaoFiscal({descricao, Arg[0] != '-'}, slot), false);
+}
+
+void SimDaruma::AbreGaveta(const std::string&, PtyPar::Saida& Out) {
+  fECF.AbreGaveta();
+  Ok(Out);
+}
+
+void SimDaruma::ProgramaAliquota(const std::string& Arg, PtyPar::Saida& Out) {
+  const bool servico = !Arg.empty() && Arg[0] == 'S';
+  const int64_t v = Digitos(Trecho(Arg, servico ? 1 : 0));
+  if (v <= 0 || v > 9999) return Erro(Out, 13);
+  int slot = -1;
+  Conclui(Out, fECF.ProgramaAliquota({static_cast<int>(v), servico, ""}, slot), false);
+}
+
+void SimDaruma::Configura(const std::string& Arg, PtyPar::Saida& Out) {
+  // 40 settings bytes; 'X' leaves one as it is.
+  if (Arg.size() != 40) return Erro(Out, 16);
+  if (Arg[4] != 'X') fECF.SetArredonda(Arg[4] == '1');
+  if (Arg[5] != 'X' && fECF.MudaHorarioVerao(Arg[5] == '1') != ErroFiscal::Nenhum) return Erro(Out, 10);
+  if (Arg[13] != 'X') fAgulhas = Arg[13] - '0';
+  Ok(Out);
+}
+
+void SimDaruma::SoDigitosOk(const std::string& Arg, PtyPar::Saida& Out) {
+  if (Digitos(Arg) < 0) return Erro(Out, 13);
+  Ok(Out);
+}
+
+void SimDaruma::Aceita(const std::string&, PtyPar::Saida& Out) { Ok(Out); }
+
+void SimDaruma::Cheque(const std::string& Arg, PtyPar::Saida& Out) {
+  const int64_t valor = Digitos(Arg);
+  if (valor < 0) return Erro(Out, 13);
+  Conclui(Out, fECF.ImprimeCheque(valor, "", "", ""));
+}
+
+void SimDaruma::VersoCheque(const std::string& Arg, PtyPar::Saida& Out) {
+  Linha(Apara(Arg, FIM));
+  Ok(Out, "", true);
 }
 
 }  // namespace zuvo::sim

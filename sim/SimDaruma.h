@@ -2,17 +2,22 @@
 // the FS345 (or the older FS315), the FS2000, or a detail-memory printer
 // (FS345 commands plus FS-framed register queries and item sale).
 //
+// The fiscal state is the shared ImpressoraFiscal; this class frames the
+// commands and answers through one handler table per command set.
+//
 // It answers the way the recorded printers do: status digits in
-// hexadecimal, "////" in empty tax-rate slots, ":" + 244 for the CRO, FS
+// hexadecimal, "////" in empty tax-rate slots, ":" ESC 244 for the CRO, FS
 // answers without an error field for register queries, the ESC 238 table
 // layout (255-filled empty slots on the detail-memory printer), and error
 // codes such as 11 (no document open), 15 (item not found) or 21 (low paper).
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "sim/ImpressoraFiscal.h"
 #include "sim/Simulador.h"
 
 namespace zuvo::sim {
@@ -49,64 +54,83 @@ class SimDaruma : public Simulador {
   size_t Processa(const std::string& Pendente, PtyPar::Saida& Out) override;
 
  private:
-  enum class Doc { Livre, Venda, Pagamento, Gerencial, Vinculado };
-  struct Item {
-    double Total = 0;
-    bool Cancelado = false;
-  };
-  struct Aliquota {
-    char Letra = 'A';  // lower case: a service (ISS) rate
-    int Valor = 0;     // hundredths of a percent; -1 an empty slot
-  };
-  struct Forma {
-    std::string Descricao;
-    bool Vinculado = false;
-  };
+  /// A command's handler: Arg is what follows ESC and the command byte
+  /// (fCmd), the frame's CR taken off.
+  using Tratador = void (SimDaruma::*)(const std::string& Arg, PtyPar::Saida& Out);
+  static const std::map<int, Tratador>& TabelaFS2000();
+  static const std::map<int, Tratador>& TabelaFS345();
+  static const std::map<int, Tratador>& TabelaComum();
 
   void ProcessaEsc(const std::string& Cmd, PtyPar::Saida& Out);
   void ProcessaFS(const std::string& Cmd, PtyPar::Saida& Out);
   void ProcessaStatus(unsigned char Tipo, PtyPar::Saida& Out);
   // Answers in the set's layout.
-  void Ok(PtyPar::Saida& Out, unsigned char Cmd, const std::string& Dados = "", bool Imprimiu = false);
-  void Erro(PtyPar::Saida& Out, unsigned char Cmd, int Codigo);
+  void Ok(PtyPar::Saida& Out, const std::string& Dados = "", bool Imprimiu = false);
+  void Erro(PtyPar::Saida& Out, int Codigo);
+  /// Ok, or the code of what the shared printer refused.
+  void Conclui(PtyPar::Saida& Out, ErroFiscal E, bool Imprimiu = true);
+  static int Codigo(ErroFiscal E);
   void RespondeFS(PtyPar::Saida& Out, const std::string& Corpo);
-  void Linha(const std::string& Texto);
+  void Saldo(PtyPar::Saida& Out);
   bool Fs2000() const { return fConjunto == Conjunto::FS2000; }
   bool TerminaEm255(unsigned char Cmd) const;
 
-  // The receipt.
-  int64_t TotalCentavos() const;
-  int64_t SaldoCentavos() const;
+  // The commands.
+  void Identifica(const std::string& Arg, PtyPar::Saida& Out);
+  void Versao(const std::string& Arg, PtyPar::Saida& Out);
+  void EstadoDocumento(const std::string& Arg, PtyPar::Saida& Out);
+  void Contadores2000(const std::string& Arg, PtyPar::Saida& Out);
+  void NumCRO(const std::string& Arg, PtyPar::Saida& Out);
+  void Relogio(const std::string& Arg, PtyPar::Saida& Out);
+  void Opcoes(const std::string& Arg, PtyPar::Saida& Out);
+  void LeAliquotas(const std::string& Arg, PtyPar::Saida& Out);
+  void LeTabela234(const std::string& Arg, PtyPar::Saida& Out);
+  void LeTabela238(const std::string& Arg, PtyPar::Saida& Out);
+  void AbreCupom(const std::string& Arg, PtyPar::Saida& Out);
+  void VendeItem2000(const std::string& Arg, PtyPar::Saida& Out);
+  void VendeItem315(const std::string& Arg, PtyPar::Saida& Out);
+  void VendeItem345(const std::string& Arg, PtyPar::Saida& Out);
+  void Vende(const std::string& Aliquota, ItemVendido It, PtyPar::Saida& Out);
+  void Subtotaliza(const std::string& Arg, PtyPar::Saida& Out);
+  void Paga(const std::string& Arg, PtyPar::Saida& Out);
+  void FechaCupom(const std::string& Arg, PtyPar::Saida& Out);
+  void CancelaCupom(const std::string& Arg, PtyPar::Saida& Out);
+  void CancelaItem(const std::string& Arg, PtyPar::Saida& Out);
+  void LeituraX(const std::string& Arg, PtyPar::Saida& Out);
+  void ReducaoZ(const std::string& Arg, PtyPar::Saida& Out);
+  void AbreGerencial(const std::string& Arg, PtyPar::Saida& Out);
+  void LinhaTexto(const std::string& Arg, PtyPar::Saida& Out);
+  void FechaRelatorio(const std::string& Arg, PtyPar::Saida& Out);
+  void MemoriaFiscal(const std::string& Arg, PtyPar::Saida& Out);
+  void Vinculado2000(const std::string& Arg, PtyPar::Saida& Out);
+  void Vinculado345(const std::string& Arg, PtyPar::Saida& Out);
+  void ProgramaForma(const std::string& Arg, PtyPar::Saida& Out);
+  void ProgramaComprovante(const std::string& Arg, PtyPar::Saida& Out);
+  void AbreGaveta(const std::string& Arg, PtyPar::Saida& Out);
+  void ProgramaAliquota(const std::string& Arg, PtyPar::Saida& Out);
+  void Configura(const std::string& Arg, PtyPar::Saida& Out);
+  void SoDigitosOk(const std::string& Arg, PtyPar::Saida& Out);
+  void Aceita(const std::string& Arg, PtyPar::Saida& Out);
+  void Cheque(const std::string& Arg, PtyPar::Saida& Out);
+  void VersoCheque(const std::string& Arg, PtyPar::Saida& Out);
+
+  // Codes and tables.
+  char LetraDocumento() const;
   int SlotAliquota(const std::string& Codigo) const;
   int SlotForma(const std::string& Codigo, size_t& Tamanho) const;
   std::string Tabela234() const;
   std::string Tabela238() const;
   std::string TabelaAliquotas() const;
-  std::string Data(const char* Formato) const;
+  void Linha(const std::string& Texto);
 
   Conjunto fConjunto = Conjunto::FS345;
-  Doc fDoc = Doc::Livre;
-  int fCOO = 120;
-  int fCRZ = 7;
-  std::vector<Item> fItens;
-  int64_t fAjuste = 0;  // surcharge (+) or discount (-) in cents
-  int64_t fPago = 0;
-  bool fSubtotalizado = false;
-  bool fRequerZ = false;
-  bool fXFeita = true;
-  bool fBloqueada = false;
-  bool fGaveta = false;
-  bool fHorarioVerao = false;
-  bool fArredonda = false;
+  ImpressoraFiscal fECF;
+  unsigned char fCmd = 0;  // the command being answered
   int fAgulhas = 0;
   int fErroProximo = 0;
-  int fLinhasImpressas = 0;
   int64_t fOcupadoAteMs = 0;
   std::string fUltimo;
-  std::vector<Aliquota> fAliquotas;
-  std::vector<Forma> fFormas;                   // 16 slots, A..P
-  std::vector<std::string> fComprovantes;       // 16 slots of non-fiscal types
-  std::vector<std::string> fVinculados;         // 16 slots of linked types
+  std::vector<std::string> fVinculados;  // 16 slots of linked-receipt types
 };
 
 }  // namespace zuvo::sim

@@ -2,7 +2,9 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 
@@ -12,12 +14,58 @@ Simulador::Simulador() = default;
 
 Simulador::~Simulador() { Para(); }
 
+namespace {
+int64_t AgoraMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+}  // namespace
+
 void Simulador::Inicia() {
   fPar.Inicia([this](const std::string& pendente, PtyPar::Saida& out) -> size_t {
     std::lock_guard<std::mutex> trava(fTrava);
-    if (fFalhas.Mudo) return pendente.size();
-    return Processa(pendente, out);
+    return ProcessaProtegido(pendente, out);
   });
+}
+
+size_t Simulador::ProcessaProtegido(const std::string& Pendente, PtyPar::Saida& Out) {
+  if (fFalhas.Mudo) return Pendente.size();
+  try {
+    return Processa(Pendente, Out);
+  } catch (const std::exception&) {
+    fFalhasInternas++;
+    Descarta();
+    return Pendente.size();
+  }
+}
+
+std::string Simulador::Alimenta(const std::string& Bytes) {
+  std::lock_guard<std::mutex> trava(fTrava);
+  fPendente += Bytes;
+  PtyPar::Saida out;
+  while (!fPendente.empty()) {
+    const size_t n = std::min(ProcessaProtegido(fPendente, out), fPendente.size());
+    if (n == 0) break;
+    fPendente.erase(0, n);
+  }
+  return out.Bytes();
+}
+
+void Simulador::DescartaPendente() {
+  std::lock_guard<std::mutex> trava(fTrava);
+  fPendente.clear();
+  Descarta();
+}
+
+int Simulador::FalhasInternas() const {
+  std::lock_guard<std::mutex> trava(fTrava);
+  return fFalhasInternas;
+}
+
+int Simulador::TempoImpressao(int Linhas) const {
+  if (Linhas <= 0) return 0;
+  return fFalhas.ImpressaoSemFim ? kNunca : fFalhas.MsPorLinha * Linhas;
 }
 
 void Simulador::Para() { fPar.Para(); }
@@ -48,6 +96,7 @@ Falhas Simulador::FalhasAtuais() const {
 }
 
 void Simulador::Imprime(const std::string& Linha) {
+  fLinhas++;
   fPapel += Linha;
   fPapel += '\n';
   if (fArquivoPapel.empty()) return;
@@ -56,10 +105,26 @@ void Simulador::Imprime(const std::string& Linha) {
 }
 
 void Simulador::Responde(PtyPar::Saida& Out, const std::string& Bytes, int AtrasoMs) {
+  if (AtrasoMs < 0) return;  // still printing, for good
+  int atraso = fFalhas.AtrasoMs + AtrasoMs + fFalhas.AtrasoProximaMs;
+  fFalhas.AtrasoProximaMs = 0;
+  if (fFalhas.FechaPorta) {
+    Out.FechaApos(atraso);
+    return;
+  }
   std::string r = Bytes;
   if (fFalhas.Parcial) r.resize(r.size() / 2);
   if (fFalhas.Corrompida && !r.empty()) r[r.size() / 2] = static_cast<char>(r[r.size() / 2] ^ 0x5A);
-  if (!r.empty()) Out.EscreveApos(fFalhas.AtrasoMs + AtrasoMs, r);
+  if (r.empty()) return;
+  // A serial line keeps its order: an answer never overtakes a late one.
+  const int64_t agora = AgoraMs();
+  atraso = static_cast<int>(std::max<int64_t>(atraso, fLivreEmMs - agora));
+  const int intervalo = std::max(fFalhas.IntervaloBytesMs, 0);
+  if (intervalo > 0)
+    Out.EmPedacos(r, 1, intervalo, atraso);
+  else
+    Out.EscreveApos(atraso, r);
+  fLivreEmMs = agora + atraso + intervalo * static_cast<int64_t>(r.size() - 1);
 }
 
 }  // namespace zuvo::sim

@@ -18,17 +18,35 @@
 
 namespace zuvo::sim {
 
-/// Faults a test (or the zuvoecf-sim user) can switch on.
+/// Faults a test (or the zuvoecf-sim user) can switch on. Responde applies
+/// them all, in one place, to every answer a family sends; the families only
+/// ask FalhasAtivas() for the ones that change what the printer does
+/// (refusal, no acknowledgement, paper).
 struct Falhas {
   bool Mudo = false;          ///< reads everything, answers nothing
   bool SemACK = false;        ///< no acknowledgement byte (families that have one)
   bool Recusa = false;        ///< refuses every frame (the family's refusal)
   int AtrasoMs = 0;           ///< every answer comes this late
+  /// Only the next answer comes this late; the field then goes back to 0.
+  /// Later answers never overtake it (a serial line keeps its order): with a
+  /// delay longer than the driver's time-out, the late answer arrives either
+  /// before the next command (which then gets its own answer) or while the
+  /// next command waits, ahead of that command's answer.
+  int AtrasoProximaMs = 0;
   bool Parcial = false;       ///< sends only the first half of each answer
   bool Corrompida = false;    ///< garbles one byte of each answer
+  /// Each answer goes out one byte at a time, this many ms apart (0: whole).
+  int IntervaloBytesMs = 0;
   int MsPorLinha = 0;         ///< printing takes this long per printed line (busy printer)
+  /// Printing never ends: an answer that waits for the end of printing
+  /// never comes, and a status query reports the printer busy for good.
+  bool ImpressaoSemFim = false;
   bool PoucoPapel = false;    ///< reports low paper
   bool SemPapel = false;      ///< reports no paper and refuses to print
+  /// Instead of the next answer, the simulator closes its side of the
+  /// pseudo-terminal: the driver's port hangs up. For good: the simulator
+  /// cannot be used again.
+  bool FechaPorta = false;
 };
 
 /// Options shared by the families (each takes what applies to it).
@@ -69,6 +87,17 @@ class Simulador {
   /// Every byte received so far.
   std::string Recebido() const { return fPar.Recebido(); }
 
+  /// For tests, without the pseudo-terminal: hands Bytes to the family's
+  /// command processing as if they had just arrived (after what an earlier
+  /// call left pending) and returns everything the printer answered, delays
+  /// ignored. Faults apply.
+  std::string Alimenta(const std::string& Bytes);
+  /// For tests: the line went quiet; a frame left incomplete is dropped.
+  void DescartaPendente();
+  /// Exceptions that escaped a family's processing (each one a parser bug:
+  /// the bytes were dropped and the simulator went on). Always 0.
+  int FalhasInternas() const;
+
  protected:
   /// Frames, checks and answers what arrived; returns the bytes consumed
   /// (0: wait for more). Called with Trava() held.
@@ -76,18 +105,34 @@ class Simulador {
 
   /// Prints a line on the paper roll (called with Trava() held).
   void Imprime(const std::string& Linha);
-  /// Sends an answer applying the faults (late, partial, garbled), after
-  /// AtrasoMs more (a printer busy printing).
+  /// Sends an answer applying the faults (late, partial, garbled, byte by
+  /// byte, port closed), after AtrasoMs more (a printer busy printing); a
+  /// negative AtrasoMs (kNunca) never sends it.
   void Responde(PtyPar::Saida& Out, const std::string& Bytes, int AtrasoMs = 0);
-  /// Milliseconds the printer is busy printing Linhas lines.
-  int TempoImpressao(int Linhas) const { return fFalhas.MsPorLinha * Linhas; }
+  /// Milliseconds the printer is busy printing Linhas lines; kNunca when
+  /// printing never ends (ImpressaoSemFim) and there is something to print.
+  int TempoImpressao(int Linhas) const;
+  static constexpr int kNunca = -1;
+  /// Lines printed since the simulator started (for the busy time of a command).
+  int LinhasImpressas() const { return fLinhas; }
+  /// The line went quiet: a family drops its partial-frame state.
+  virtual void Descarta() {}
   std::mutex& Trava() const { return fTrava; }
   const Falhas& FalhasAtivas() const { return fFalhas; }
 
  private:
+  /// Processa behind the safety net: a silent printer consumes everything,
+  /// and an exception (a parser bug) drops the bytes instead of ending the
+  /// process.
+  size_t ProcessaProtegido(const std::string& Pendente, PtyPar::Saida& Out);
+
   mutable std::mutex fTrava;
   PtyPar fPar;
   Falhas fFalhas;
+  int fLinhas = 0;
+  int fFalhasInternas = 0;
+  int64_t fLivreEmMs = 0;  // when the last answer scheduled goes out
+  std::string fPendente;   // what Alimenta left pending
   std::string fPapel;
   std::string fArquivoPapel;
 };

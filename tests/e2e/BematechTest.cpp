@@ -264,7 +264,7 @@ TEST_P(Bematech, SellsAReceiptWithEveryKindOfItem) {
   EXPECT_FALSE(fSim->CupomAberto());
 
   for (const char* t : {"CPF/CNPJ consumidor: 123.456.789-09", "CAFE TORRADO", "QUEIJO PRATO",
-                        "S05,00%", "desconto item -3,00", "CANCELAMENTO ITEM 005", "DESCONTO R$ -0,93",
+                        "S05,00%", "desconto item -3,00", "ITEM 005 CANCELADO", "DESCONTO R$ -0,93",
                         "TOTAL R$ 47,00", "Cartao Credito", "TROCO R$ 3,00", "Obrigado", "Volte sempre"})
     EXPECT_TRUE(NoPapel(t)) << t << "\n" << fSim->Papel();
   // The price with three decimals goes with the older printer's command 56.
