@@ -428,10 +428,12 @@ std::string TZuvoECFDaruma::NumCRO() {
     if (CharAt(r, 1) != ':') return std::string(4, ' ');
     fNumCROCache = CampoResposta(r, 49, 6, "NumCRO");
   } else {
-    // The printers answer ESC 244 with ":" + 244; older documentation shows
-    // ":" ESC 237. The CRO is at the same place in both.
+    // An FS345 answers ESC 244 with ":" ESC 244 (the command echoed); some
+    // answer ":" 244 and older documentation shows ":" ESC 237. The CRO is at
+    // the same place in all of them, counted from the ':'.
     std::string r = EnviaComando(Esc(244));
-    if (Copy(r, 1, 2) != ":" + Byte(244) && Copy(r, 1, 3) != ":" + Esc(237))
+    if (Copy(r, 1, 3) != ":" + Esc(244) && Copy(r, 1, 2) != ":" + Byte(244) &&
+        Copy(r, 1, 3) != ":" + Esc(237))
       return std::string(4, ' ');
     fNumCROCache = CampoResposta(r, 38, 4, "NumCRO");
   }
