@@ -69,14 +69,16 @@ const ErroQuattro kErros[] = {
     {49, "Comando permitido somente antes da primeira venda."},
     {50, "Não é permitido entrar no horário de verão das 23 às 24h."},
     {51, "Não é permitido sair do horário de verão das 24h à 1h."},
-    {52, "Venda Bruta diária excederia 12 dígitos após o comando ou o valor total do item tem "
-         "mais de 11 dígitos."},
+    {52,
+     "Venda Bruta diária excederia 12 dígitos após o comando ou o valor total do item tem "
+     "mais de 11 dígitos."},
     {53, "Número de caracteres ímpar."},
     {54, "Caracteres inválidos."},
     {55, "Modalidade de pagamento não ativa."},
     {56, "Acréscimo maior que o total."},
-    {57, "Contador/Totalizador não fiscal desativado ou Tentativa de acumular em totalizadores "
-         "não fiscais positivos e negativos no mesmo comprovante não fiscal."},
+    {57,
+     "Contador/Totalizador não fiscal desativado ou Tentativa de acumular em totalizadores "
+     "não fiscais positivos e negativos no mesmo comprovante não fiscal."},
     {58, "Número de modalidades de pagamento maior que 10."},
     {59, "Cupom já foi totalizado. Falta fechar."},
     {60, "Não pode executar cancelamento."},
@@ -104,17 +106,19 @@ const ErroQuattro kErros[] = {
     {84, "Item já foi cancelado"},
     {85, "Comando com tamanho errado"},
     {86, "Tabela de Vinculados vazia"},
-    {87, "Cancelamento de item em cupom com acréscimo / Apenas um acréscimo por cupom / Apenas "
-         "um desconto no subtotal por cupom / Nenhum item após acréscimo ou desconto no "
-         "subtotal."},
+    {87,
+     "Cancelamento de item em cupom com acréscimo / Apenas um acréscimo por cupom / Apenas "
+     "um desconto no subtotal por cupom / Nenhum item após acréscimo ou desconto no "
+     "subtotal."},
     {88, "Comando não aceito em cupom vinculado"},
     {89, "Comando não aceito em relatório gerencial"},
     {90, "Não há Segunda via para imprimir"},
     {91, "Tipo de modalidade de pagamento não existe/ Tipo de parâmetro do comando não existe."},
     {92, "Valor do cheque não pode ser nulo ou valor não cabe no extenso."},
     {93, "Layout do cheque é inválido ou mecanismo de impressão do cheque não está disponível."},
-    {94, "Não pode sair do horário de verão : existe uma redução com menos de uma hora de "
-         "diferença."},
+    {94,
+     "Não pode sair do horário de verão : existe uma redução com menos de uma hora de "
+     "diferença."},
     {95, "Segunda via do comprovante não fiscal vinculado já foi impressa."},
     {96, "Erro na gravação de modelo com cheque"},
     {97, "Desconto em ISS desabilitado / Desconto maior que o valor tributado."},
@@ -240,7 +244,8 @@ TRespostaECF TZuvoECFQuattro::DecodificaResposta(const std::string& Resposta) {
     switch (r[5]) {
       case '2': d.Erro = "Comando não foi enviado a Impressora."; break;
       case '3': d.Erro = "Impressora fora de linha ou sem papel."; break;
-      case '4': case '6': d.Erro = "Não foi recebida a resposta da Impressora."; break;
+      case '4':
+      case '6': d.Erro = "Não foi recebida a resposta da Impressora."; break;
       default: break;
     }
     d.Erro += kVerifique;
@@ -278,7 +283,8 @@ int64_t TZuvoECFQuattro::NumeroResposta(const std::string& Resposta, int Inicio,
                                         const std::string& Campo) {
   const std::string texto = CampoResposta(Resposta, Inicio, Count, Campo);
   if (SoDigitos(texto) != texto)
-    throw EZuvoECFSemResposta("Resposta inválida da Impressora " + ModeloStr() + " (" + Campo + ")");
+    throw EZuvoECFSemResposta("Resposta inválida da Impressora " + ModeloStr() + " (" + Campo +
+                              ")");
   return StrToInt(texto);
 }
 
@@ -469,7 +475,8 @@ void TZuvoECFQuattro::ProgramaAliquota(double Aliquota, char Tipo, const std::st
   int64_t i = StrToIntDef(Trim(Posicao), 0);
   if (i < 1 || i > 15) {
     i = 1;
-    while (i <= 16 && (AchaICMSIndice("T" + InteiroZeros(i, 2)) || AchaICMSIndice("S" + InteiroZeros(i, 2))))
+    while (i <= 16 &&
+           (AchaICMSIndice("T" + InteiroZeros(i, 2)) || AchaICMSIndice("S" + InteiroZeros(i, 2))))
       i++;
   }
   if (i > 15) throw Exception("Não há espaço para programar novas Aliquotas");
@@ -501,9 +508,10 @@ void TZuvoECFQuattro::ProgramaFormaPagamento(const std::string& Descricao, bool 
                                              const std::string&) {
   const std::string descricao =
       CompletaDireita((PermiteVinculado ? "$" : "") + TextoLivre(Descricao), 15);
+  TZuvoECFFormasPagamento& lista = FormasPagamento();  // loaded before it changes
   EnviaComando("37" + descricao);
-  TZuvoECFFormaPagamento& f = FormasPagamento().Add();
-  f.Indice = InteiroZeros(FormasPagamento().Count() - 1, 2);
+  TZuvoECFFormaPagamento& f = lista.Add();
+  f.Indice = InteiroZeros(lista.Count() - 1, 2);
   f.Descricao = descricao;
   f.PermiteVinculado = PermiteVinculado;
 }
@@ -531,17 +539,17 @@ void TZuvoECFQuattro::CarregaComprovantesNaoFiscais() {
 }
 
 void TZuvoECFQuattro::ProgramaComprovanteNaoFiscal(const std::string& Descricao,
-                                                   const std::string& Tipo,
-                                                   const std::string&) {
+                                                   const std::string& Tipo, const std::string&) {
   std::string tipo = Trim(Tipo);
   if (tipo.empty()) tipo = "+";
   if (tipo != "&" && tipo != "+" && tipo != "-")
     throw Exception("Os Tipos válidos para Quattro são:" + CRLF +
                     "&  Criaçao de um novo Grupo (Titulo)" + CRLF + "+  Entrada de Recursos" +
                     CRLF + "-  Saida de Recursos" + CRLF + CRLF);
+  TZuvoECFComprovantesNaoFiscais& lista = ComprovantesNaoFiscais();  // loaded before it changes
   EnviaComando("38N" + CompletaDireita(tipo + TextoLivre(Descricao), 15));
-  TZuvoECFComprovanteNaoFiscal& c = ComprovantesNaoFiscais().Add();
-  c.Indice = InteiroZeros(ComprovantesNaoFiscais().Count() - 1, 2);
+  TZuvoECFComprovanteNaoFiscal& c = lista.Add();
+  c.Indice = InteiroZeros(lista.Count() - 1, 2);
   c.Descricao = Descricao;
 }
 
@@ -575,9 +583,8 @@ std::string TZuvoECFQuattro::Tributo(const std::string& AliquotaICMS) {
 }
 
 void TZuvoECFQuattro::VendeItem(const std::string& Codigo, const std::string& Descricao,
-                                const std::string& AliquotaICMS, double Qtd,
-                                double ValorUnitario, double DescontoPorc,
-                                const std::string& Unidade) {
+                                const std::string& AliquotaICMS, double Qtd, double ValorUnitario,
+                                double DescontoPorc, const std::string& Unidade) {
   if (Qtd > 9999) throw EZuvoECFCMDInvalido("Quantidade deve ser inferior a 9999.");
   const std::string tributo = Tributo(AliquotaICMS);
   if (ArredondaPorQtd() && !Arredonda()) ArredondarPorQtd(Qtd, -2, ValorUnitario);
@@ -737,9 +744,9 @@ void TZuvoECFQuattro::LeituraSerial(const std::string& Pedido, TStrings& Linhas)
 
 void TZuvoECFQuattro::LeituraMemoriaFiscalSerial(TDateTime DataInicial, TDateTime DataFinal,
                                                  TStrings& Linhas) {
-  LeituraSerial("16" + FormatDateTime("ddmmyy", DataInicial) +
-                    FormatDateTime("ddmmyy", DataFinal) + "|",
-                Linhas);
+  LeituraSerial(
+      "16" + FormatDateTime("ddmmyy", DataInicial) + FormatDateTime("ddmmyy", DataFinal) + "|",
+      Linhas);
 }
 
 void TZuvoECFQuattro::LeituraMemoriaFiscalSerial(int ReducaoInicial, int ReducaoFinal,

@@ -114,8 +114,7 @@ class TZuvoECFQuattro : public TZuvoECFClass {
   /// Raises when the printer stops before the reading's end mark.
   void LeituraMemoriaFiscalSerial(TDateTime DataInicial, TDateTime DataFinal,
                                   TStrings& Linhas) override;
-  void LeituraMemoriaFiscalSerial(int ReducaoInicial, int ReducaoFinal,
-                                  TStrings& Linhas) override;
+  void LeituraMemoriaFiscalSerial(int ReducaoInicial, int ReducaoFinal, TStrings& Linhas) override;
 
   // ----- State -----
 

@@ -38,9 +38,9 @@ std::string Status28(const std::map<int, std::string>& Em = {}) {
 struct Impressora {
   std::mutex m;
   std::vector<std::string> comandos;
-  std::map<std::string, std::string> respostas{
-      {"5604", ".+0401.05}"}, {"28", Status28()}, {"5608", ".+08NN}"},
-      {"5606", ".+06NNN}"},   {"5605", ".+05N}"}, {"23", ".+P000}"}};
+  std::map<std::string, std::string> respostas{{"5604", ".+0401.05}"}, {"28", Status28()},
+                                               {"5608", ".+08NN}"},    {"5606", ".+06NNN}"},
+                                               {"5605", ".+05N}"},     {"23", ".+P000}"}};
   std::atomic<int> pedacos = 0;  // answers go out this many bytes at a time, 30 ms apart
   std::atomic<int> ocupado = 0;  // "23" answers "printing" this many more times
 
@@ -109,12 +109,13 @@ TEST(QuattroQuadro, FrameAndEndOfAnswer) {
   EXPECT_TRUE(Q::RespostaCompleta(".]}"));
   EXPECT_TRUE(Q::RespostaCompleta(".+0042}"));
   // "}" and ESC in a user's text would end or start a command on the line.
-  EXPECT_EQ(Q::TextoLivre("A}B\x1b" "C"), "A B C");
+  EXPECT_EQ(Q::TextoLivre("A}B\x1b"
+                          "C"),
+            "A B C");
 }
 
 TEST(QuattroQuadro, SerialReadingPieces) {
-  EXPECT_EQ(Q::LinhasSerial(".+0042LINHA 1}.+0042LINHA 2}.]}"),
-            (TStrings{"LINHA 1", "LINHA 2"}));
+  EXPECT_EQ(Q::LinhasSerial(".+0042LINHA 1}.+0042LINHA 2}.]}"), (TStrings{"LINHA 1", "LINHA 2"}));
   EXPECT_EQ(Q::LinhasSerial(".+0042A}SOLTA}.]}"), (TStrings{"A", "SOLTA"}));
   EXPECT_TRUE(Q::LinhasSerial(".]}").empty());
 }
