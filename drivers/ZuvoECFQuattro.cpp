@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cmath>
 #include <filesystem>
+#include <map>
 
 #include "core/ZuvoIni.h"
 #include "core/ZuvoPlataforma.h"
@@ -22,11 +23,8 @@ const std::string kFimSerial = ".]}";
 const std::string kVerifique = CRLF + "Verifique:" + CRLF + "- A impressora está ligada ? " + CRLF +
                                "- A tampa está aberta ?" + CRLF + "- Os cabos estão conectados ?";
 
-struct ErroQuattro {
-  int Codigo;
-  const char* Mensagem;
-};
-const ErroQuattro kErros[] = {
+// The printer's error codes; those it leaves out it explains in the answer.
+const std::map<int, std::string> kErros = {
     {2, "O parâmetro de código enviado no comando não pode ser zero."},
     {3, "O parâmetro de valor enviado no comando possui caracteres não numéricos."},
     {4, "O parâmetro de quantidade enviado no comando não pode ser zero."},
@@ -164,9 +162,8 @@ bool TZuvoECFQuattro::RespostaCompleta(const std::string& Retorno) {
 }
 
 std::string TZuvoECFQuattro::MensagemErro(int Codigo) {
-  for (const auto& e : kErros)
-    if (e.Codigo == Codigo) return e.Mensagem;
-  return "";
+  const auto e = kErros.find(Codigo);
+  return e == kErros.end() ? "" : e->second;
 }
 
 std::string TZuvoECFQuattro::TextoLivre(const std::string& Texto) {

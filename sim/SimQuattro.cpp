@@ -1,5 +1,6 @@
 #include "sim/SimQuattro.h"
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <limits>
@@ -41,7 +42,7 @@ std::string SimNao(bool V) { return V ? "S" : "N"; }
 }  // namespace
 
 SimQuattro::SimQuattro(const OpcoesSimulador&)
-    : fECF(Modelo(), [this](const std::string& l) { Linha(l); },
+    : fECF(Modelo(), [this](const std::string& l) { Imprime(l); },
            [this] { return FalhasAtivas().SemPapel; }) {
   Contadores c;
   c.COO = 230;
@@ -62,61 +63,6 @@ SimQuattro::SimQuattro(const OpcoesSimulador&)
 
 SimQuattro::~SimQuattro() { Para(); }
 
-// ----- Settings for tests -----
-
-void SimQuattro::SetRequerZ(bool V) {
-  std::lock_guard<std::mutex> t(Trava());
-  fECF.SetRequerZ(V);
-}
-void SimQuattro::SetRequerX(bool V) {
-  std::lock_guard<std::mutex> t(Trava());
-  fECF.SetRequerX(V);
-}
-void SimQuattro::SetBloqueada(bool V) {
-  std::lock_guard<std::mutex> t(Trava());
-  fECF.SetBloqueada(V);
-}
-void SimQuattro::SetGavetaAberta(bool V) {
-  std::lock_guard<std::mutex> t(Trava());
-  fECF.SetGavetaAberta(V);
-}
-bool SimQuattro::HorarioVerao() const {
-  std::lock_guard<std::mutex> t(Trava());
-  return fECF.HorarioVerao();
-}
-bool SimQuattro::ArredondaAtivo() const {
-  std::lock_guard<std::mutex> t(Trava());
-  return fECF.Arredonda();
-}
-void SimQuattro::SetErroProximo(int Codigo) {
-  std::lock_guard<std::mutex> t(Trava());
-  fErroProximo = Codigo;
-}
-std::string SimQuattro::UltimoComando() const {
-  std::lock_guard<std::mutex> t(Trava());
-  return fComandos.empty() ? "" : fComandos.back();
-}
-std::vector<std::string> SimQuattro::Comandos() const {
-  std::lock_guard<std::mutex> t(Trava());
-  return fComandos;
-}
-int SimQuattro::NumeroResposta() const {
-  std::lock_guard<std::mutex> t(Trava());
-  return fNumero;
-}
-void SimQuattro::SetCortaSerialApos(int Pecas) {
-  std::lock_guard<std::mutex> t(Trava());
-  fCortaSerialApos = Pecas;
-}
-std::string SimQuattro::BancoCheque() const {
-  std::lock_guard<std::mutex> t(Trava());
-  return fBancoCheque;
-}
-std::string SimQuattro::LayoutCheque() const {
-  std::lock_guard<std::mutex> t(Trava());
-  return fLayoutCheque;
-}
-
 // ----- Framing -----
 
 size_t SimQuattro::Processa(const std::string& P, PtyPar::Saida& Out) {
@@ -128,19 +74,27 @@ size_t SimQuattro::Processa(const std::string& P, PtyPar::Saida& Out) {
   if (fim == std::string::npos) return P.size() > kMaiorComando ? P.size() : 0;
   const std::string cmd = P.substr(2, fim - 2);
   fComandos.push_back(cmd);
-  if (FalhasAtivas().Recusa) {
+  const int linhas = LinhasImpressas();
+  const auto h = Tabela().find(Trecho(cmd, 0, 2));
+  if (FalhasAtivas().Recusa)
     Erro(Out, 19);
-  } else if (fErroProximo != 0) {
-    Erro(Out, fErroProximo);
-    fErroProximo = 0;
-  } else {
-    const auto h = Tabela().find(Trecho(cmd, 0, 2));
-    if (h == Tabela().end())
-      Erro(Out, 77);
-    else
-      (this->*(h->second))(cmd, Out);
-  }
+  else if (h == Tabela().end())
+    Erro(Out, 77);
+  else
+    (this->*(h->second))(cmd, Out);
+  Ocupa(LinhasImpressas() - linhas);
   return fim + 1;
+}
+
+// The answer goes at once; the mechanism then prints for a while, which the
+// status answer "23" tells.
+void SimQuattro::Ocupa(int Linhas) {
+  const int tempo = TempoImpressao(Linhas);
+  if (tempo == kNunca) {
+    fImprimindoAte = std::numeric_limits<int64_t>::max();
+  } else if (tempo > 0) {
+    fImprimindoAte = std::max(fImprimindoAte, AgoraMs()) + tempo;
+  }
 }
 
 const std::map<std::string, SimQuattro::Tratador>& SimQuattro::Tabela() {
@@ -214,18 +168,6 @@ void SimQuattro::Conclui(PtyPar::Saida& Out, ErroFiscal E, bool Imprimiu) {
   if (E == ErroFiscal::Nenhum) return Ok(Out, "", Imprimiu);
   if (E == ErroFiscal::SemPapel) return FimPapel(Out);
   Erro(Out, Codigo(E));
-}
-
-void SimQuattro::Linha(const std::string& Texto) {
-  Imprime(Texto);
-  const int64_t agora = AgoraMs();
-  const int tempo = TempoImpressao(1);
-  if (tempo == kNunca) {
-    fOcupadoAteMs = std::numeric_limits<int64_t>::max();
-    return;
-  }
-  if (fOcupadoAteMs < agora) fOcupadoAteMs = agora;
-  if (fOcupadoAteMs != std::numeric_limits<int64_t>::max()) fOcupadoAteMs += tempo;
 }
 
 // ----- The receipt -----
@@ -414,9 +356,9 @@ void SimQuattro::Gaveta(const std::string&, PtyPar::Saida& Out) {
 void SimQuattro::StatusImpressora(const std::string&, PtyPar::Saida& Out) {
   // '2' printing, '3' no paper, '5' ready with little paper, '0' ready.
   const Falhas& f = FalhasAtivas();
-  if (!f.ImpressaoSemFim && fOcupadoAteMs == std::numeric_limits<int64_t>::max()) fOcupadoAteMs = 0;
+  if (!f.ImpressaoSemFim && fImprimindoAte == std::numeric_limits<int64_t>::max()) fImprimindoAte = 0;
   char d = '0';
-  if (AgoraMs() < fOcupadoAteMs) d = '2';
+  if (AgoraMs() < fImprimindoAte) d = '2';
   else if (f.SemPapel) d = '3';
   else if (f.PoucoPapel) d = '5';
   Consulta(Out, std::string("P00") + d);
@@ -588,7 +530,6 @@ void SimQuattro::Cheque(const std::string& Cmd, PtyPar::Saida& Out) {
                                           Trecho(data, 0, 2) + "/" + Trecho(data, 2, 2) + "/" + Trecho(data, 4, 2),
                                           Apara(fCheque["05"] + fCheque["06"]));
   if (e != ErroFiscal::Nenhum) return Erro(Out, e == ErroFiscal::SemCheque ? 93 : 92);
-  fBancoCheque = banco;
   fLayoutCheque = layout;
   fCheque.clear();
   Ok(Out);

@@ -36,37 +36,36 @@
 namespace zuvo::sim {
 
 class SimQuattro : public Simulador {
+  // Runs Funcao with the printer locked (accessors a test calls).
+  template <class F>
+  auto Travado(F Funcao) const {
+    std::lock_guard<std::mutex> t(Trava());
+    return Funcao();
+  }
+
  public:
   explicit SimQuattro(const OpcoesSimulador& Opcoes);
   ~SimQuattro() override;
   std::string Nome() const override { return "Quattro"; }
 
   // ----- For tests -----
-  void SetRequerZ(bool V);
-  void SetRequerX(bool V);
-  void SetBloqueada(bool V);
-  void SetGavetaAberta(bool V);
-  bool HorarioVerao() const;
-  bool ArredondaAtivo() const;
-  /// The next command is refused with this code.
-  void SetErroProximo(int Codigo);
-  /// The last command received, without ESC "." and "}".
-  std::string UltimoComando() const;
-  /// Every command received, in order, without their framing.
-  std::vector<std::string> Comandos() const;
-  /// The answer number the next command carried out gets, less one.
-  int NumeroResposta() const;
+  void SetRequerZ(bool V) { Travado([&] { fECF.SetRequerZ(V); }); }
+  void SetRequerX(bool V) { Travado([&] { fECF.SetRequerX(V); }); }
+  bool HorarioVerao() const { return Travado([&] { return fECF.HorarioVerao(); }); }
+  /// Every command received, in order, without ESC "." and "}".
+  std::vector<std::string> Comandos() const { return Travado([&] { return fComandos; }); }
   /// The fiscal-memory serial reading stops answering after this many
   /// pieces (-1: never), as a printer whose line drops mid-way.
-  void SetCortaSerialApos(int Pecas);
-  /// The fields of the last check printed: bank, layout, value in cents.
-  std::string BancoCheque() const;
-  std::string LayoutCheque() const;
+  void SetCortaSerialApos(int Pecas) { Travado([&] { fCortaSerialApos = Pecas; }); }
+  /// The layout digits of the last check printed.
+  std::string LayoutCheque() const { return Travado([&] { return fLayoutCheque; }); }
 
  protected:
   size_t Processa(const std::string& Pendente, PtyPar::Saida& Out) override;
 
  private:
+  /// The printer is busy printing the lines a command printed.
+  void Ocupa(int Linhas);
   /// A command's handler: Cmd is the whole command text (its code first).
   using Tratador = void (SimQuattro::*)(const std::string& Cmd, PtyPar::Saida& Out);
   static const std::map<std::string, Tratador>& Tabela();
@@ -80,7 +79,6 @@ class SimQuattro : public Simulador {
   /// Ok, the paper answer, or the code of what the shared printer refused.
   void Conclui(PtyPar::Saida& Out, ErroFiscal E, bool Imprimiu = true);
   static int Codigo(ErroFiscal E);
-  void Linha(const std::string& Texto);
 
   // The commands.
   void Item(const std::string& Cmd, PtyPar::Saida& Out);
@@ -120,14 +118,13 @@ class SimQuattro : public Simulador {
 
   ImpressoraFiscal fECF;
   int fNumero = 41;  // the last answer number given
-  int fErroProximo = 0;
-  int64_t fOcupadoAteMs = 0;
+  int64_t fImprimindoAte = 0;  // monotonic ms
   std::vector<std::string> fComandos;
   std::vector<std::string> fSerial;  // pieces of a serial reading still to send
   size_t fProximaPeca = 0;
   int fCortaSerialApos = -1;
   std::map<std::string, std::string> fCheque;  // the "59xx" fields
-  std::string fBancoCheque, fLayoutCheque;
+  std::string fLayoutCheque;
 };
 
 }  // namespace zuvo::sim
