@@ -160,10 +160,10 @@ TEST_F(QuattroE2E, PaperEndTellsACommandDoneFromOneNotDone) {
 // A "}" in a user's text ended the command early.
 TEST_F(QuattroE2E, UserTextCannotEndTheCommand) {
   ecf.AbreCupom("123}456");
-  ecf.VendeItem("1}2", "CAFE}ESPECIAL", "18", 1, 10);
+  ecf.VendeItem("1}2", "CAFE}GOURMET", "18", 1, 10);
   ecf.EfetuaPagamento("01", 10, "TROCO}ZERO");
   ecf.FechaCupom("VOLTE}SEMPRE\x1b");
-  EXPECT_TRUE(NoPapel("CAFE ESPECIAL"));
+  EXPECT_TRUE(NoPapel("CAFE GOURMET"));
   EXPECT_TRUE(NoPapel("TROCO ZERO"));
   EXPECT_TRUE(NoPapel("VOLTE SEMPRE"));
   EXPECT_EQ(ecf.Estado(), estLivre);
