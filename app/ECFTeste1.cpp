@@ -36,9 +36,6 @@
 #include "app/VendeItem.h"
 #include "core/ZuvoPlataforma.h"
 #include "ui/ZuvoQtTexto.h"
-#ifdef ZUVO_COM_BEMATECH
-#include "drivers/ZuvoECFBematech.h"
-#endif
 
 namespace zuvo {
 
@@ -1290,7 +1287,8 @@ void TForm1::EnviaComando1Click() {
                     "Exemplo: #006 irá imprimir uma Leitura X na Bematech",
                 comando))
     return;
-  if (ZuvoECF1.Modelo() == ecfBematech) {
+  const bool comTamanho = ZuvoECF1.ECF().Suporta(recTamanhoResposta);
+  if (comTamanho) {
     if (!Pergunta("Enviar Comando BEMATECH",
                   "Digite o tamanho em Bytes do Retorno esperado" + std::string("\n\n") +
                       "NAO adcione os 3 bytes de ACK+ST1+ST2",
@@ -1298,10 +1296,7 @@ void TForm1::EnviaComando1Click() {
       return;
   }
   const std::string bytes = DecodificaComando(comando);
-#ifdef ZUVO_COM_BEMATECH
-  if (auto* bema = dynamic_cast<TZuvoECFBematech*>(&ZuvoECF1.ECF()))
-    bema->SetBytesResp(static_cast<int>(StrToIntDef(tamanho, 0)));
-#endif
+  if (comTamanho) ZuvoECF1.ECF().DefineTamanhoResposta(static_cast<int>(StrToIntDef(tamanho, 0)));
   ZuvoECF1.EnviaComando(bytes);
   Adiciona("Envia Comando: " + comando);
   AtualizaResposta(true);

@@ -148,7 +148,7 @@ void TfrPagamento::SpeedButton1Click() {
   const std::string achada = fpg->Descricao;
   edCod->setText(DeCp1252(indice));
   // A method the Bematech driver has just programmed is not listed yet.
-  if (ecf.ModeloStr() == "Bematech" && !mFormas->toPlainText().contains(DeCp1252(achada)))
+  if (ecf.ECF().Suporta(recAchaFPGPrograma) && !mFormas->toPlainText().contains(DeCp1252(achada)))
     ListaFormasPagamento();
 }
 

@@ -27,7 +27,7 @@ bool EhProcurar(const std::string& Porta) { return Porta.empty() || SameText(Por
 
 TZuvoECF::TZuvoECF() : fDevice(std::make_unique<TZuvoDevice>()) {
   fDevice->SetPorta("COM1");
-  fECF = CriaDriver(ecfNenhum, this);
+  fECF = CriaDriver(ecfNenhum, *fDevice, fConfig);
 }
 
 TZuvoECF::~TZuvoECF() {
@@ -44,7 +44,7 @@ void TZuvoECF::SetModelo(TZuvoECFModelo Valor) {
   if (fAtivo) throw Exception("Não é possível mudar o Modelo com o ECF Ativo");
   // The new driver is built before the old one goes, so a failing
   // constructor leaves the component with a working driver.
-  InstalaDriver(CriaDriver(Valor, this));
+  InstalaDriver(CriaDriver(Valor, *fDevice, fConfig));
   fModelo = Valor;
 }
 
@@ -55,53 +55,11 @@ void TZuvoECF::SubstituiDriver(std::unique_ptr<TZuvoECFClass> Driver) {
 }
 
 void TZuvoECF::InstalaDriver(std::unique_ptr<TZuvoECFClass> Novo) {
-  TZuvoECFClass& velho = *fECF;
-  const bool reTentar = velho.ReTentar();
-  const int timeOut = TimeOut();
-  const int intervalo = velho.IntervaloAposComando();
-  const bool bloqueia = velho.BloqueiaMouseTeclado();
-  const std::string msgAguarde = velho.MsgAguarde();
-  const std::string operador = velho.Operador();
-  const std::string msgRelatorio = velho.MsgRelatorio();
-  const int pausa = velho.PausaRelatorio();
-  const std::string msgPausa = velho.MsgPausaRelatorio();
-  const int linhas = velho.LinhasEntreCupons();
-  const bool arredondaPorQtd = velho.ArredondaPorQtd();
-  const int decimaisPreco = velho.DecimaisPreco();
-  const int decimaisQtd = velho.DecimaisQtd();
-  const bool exibe = velho.ExibeMensagem();
-  const int tempoInicio = velho.TempoInicioMsg();
-  const int msgPoucoPapel = velho.MsgPoucoPapel();
-  auto onMsgAguarde = velho.OnMsgAguarde;
-  auto onAguardando = velho.OnAguardandoRespostaChange;
-  auto onPoucoPapel = velho.OnMsgPoucoPapel;
-  auto onRetentar = velho.OnMsgRetentar;
-  const bool descricaoGrande = velho.DescricaoGrande();
-
+  // The settings stay in fConfig, which the new driver reads as the old one
+  // did; only a driver built on another record is refused.
+  if (&Novo->Config() != &fConfig)
+    throw Exception("Essa Classe deve ser instanciada por TZuvoECF");
   fECF = std::move(Novo);
-
-  TZuvoECFClass& d = *fECF;
-  d.SetReTentar(reTentar);
-  SetTimeOut(timeOut);
-  d.SetIntervaloAposComando(intervalo);
-  d.SetBloqueiaMouseTeclado(bloqueia);
-  d.SetMsgAguarde(msgAguarde);
-  d.SetOperador(operador);
-  d.SetMsgRelatorio(msgRelatorio);
-  d.SetPausaRelatorio(pausa);
-  d.SetMsgPausaRelatorio(msgPausa);
-  d.SetLinhasEntreCupons(linhas);
-  d.SetArredondaPorQtd(arredondaPorQtd);
-  d.SetDecimaisPreco(decimaisPreco);
-  d.SetDecimaisQtd(decimaisQtd);
-  d.SetExibeMensagem(exibe);
-  d.SetTempoInicioMsg(tempoInicio);
-  d.SetMsgPoucoPapel(msgPoucoPapel);
-  d.OnMsgAguarde = onMsgAguarde;
-  d.OnAguardandoRespostaChange = onAguardando;
-  d.OnMsgPoucoPapel = onPoucoPapel;
-  d.OnMsgRetentar = onRetentar;
-  d.SetDescricaoGrande(descricaoGrande);
 }
 
 void TZuvoECF::SetAtivo(bool V) {
@@ -267,7 +225,7 @@ void TZuvoECF::VarrePortas() {
 bool TZuvoECF::TentaPorta() {
   Desativar();
   try {
-    fDevice->Serial().Purge();
+    fDevice->Esvazia();
   } catch (...) {
   }
   std::string texto = "Procurando por ECF: " + ModeloStr() + " na porta: " + Porta();

@@ -41,7 +41,8 @@ std::string ModeloNome(TZuvoECFModelo M);
 bool ModeloDeNome(const std::string& Nome, TZuvoECFModelo& M);
 /// Creates the driver of a model (the base class for a model without its
 /// own driver). The one place where drivers are registered.
-std::unique_ptr<TZuvoECFClass> CriaDriver(TZuvoECFModelo Modelo, TZuvoECF* Dono);
+std::unique_ptr<TZuvoECFClass> CriaDriver(TZuvoECFModelo Modelo, TZuvoDevice& Device,
+                                          TZuvoECFConfig& Config);
 /// Whether a model has a driver of its own yet.
 bool ModeloTemDriver(TZuvoECFModelo Modelo);
 
@@ -99,17 +100,19 @@ class TZuvoECF : public TZuvoComponent {
   void SetMsgPausaRelatorio(const std::string& V) { fECF->SetMsgPausaRelatorio(V); }
   int LinhasEntreCupons() const { return fECF->LinhasEntreCupons(); }
   void SetLinhasEntreCupons(int V) { fECF->SetLinhasEntreCupons(V); }
-  const TZuvoFonte& FormMsgFonte() const { return fFormMsgFonte; }
-  /// Copies the given font's attributes into the owned font.
-  void SetFormMsgFonte(const TZuvoFonte& V) { fFormMsgFonte = V; }
-  TCor FormMsgColor() const { return fFormMsgColor; }
-  /// Taken by the driver when the driver object is created.
-  void SetFormMsgColor(TCor V) { fFormMsgColor = V; }
+  const TZuvoFonte& FormMsgFonte() const { return fConfig.FormMsgFonte; }
+  /// Copies the given font's attributes into the settings record.
+  void SetFormMsgFonte(const TZuvoFonte& V) { fConfig.FormMsgFonte = V; }
+  TCor FormMsgColor() const { return fConfig.FormMsgColor; }
+  /// Read by the driver from the settings record.
+  void SetFormMsgColor(TCor V) { fConfig.FormMsgColor = V; }
   int DecimaisPreco() const { return fECF->DecimaisPreco(); }
   void SetDecimaisPreco(int V) { fECF->SetDecimaisPreco(V); }
   int DecimaisQtd() const { return fECF->DecimaisQtd(); }
   void SetDecimaisQtd(int V) { fECF->SetDecimaisQtd(V); }
   TZuvoDevice& Device() const { return *fDevice; }
+  /// The settings record every driver of this component reads.
+  TZuvoECFConfig& Config() { return fConfig; }
 
   // Events, kept by the driver.
   const TZuvoECFMsgAguarde& OnMsgAguarde() const { return fECF->OnMsgAguarde; }
@@ -289,8 +292,7 @@ class TZuvoECF : public TZuvoComponent {
   bool fProcurandoPorta = false;
   TZuvoECFModelo fModelo = ecfNenhum;
   std::string fMensagemRodape;
-  TCor fFormMsgColor = clHighlight;
-  TZuvoFonte fFormMsgFonte;
+  TZuvoECFConfig fConfig;  // before fECF: the driver holds a reference to it
   std::unique_ptr<TZuvoECFClass> fECF;
   bool fGavetaSinalInvertido = false;
 };

@@ -8,8 +8,8 @@
 
 namespace zuvo {
 template <class Driver>
-std::unique_ptr<TZuvoECFClass> Cria(TZuvoECF* Dono) {
-  return std::make_unique<Driver>(Dono);
+std::unique_ptr<TZuvoECFClass> Cria(TZuvoDevice& Device, TZuvoECFConfig& Config) {
+  return std::make_unique<Driver>(Device, Config);
 }
 }  // namespace zuvo
 
@@ -90,7 +90,7 @@ namespace zuvo {
 
 namespace {
 
-using Fabrica = std::unique_ptr<TZuvoECFClass> (*)(TZuvoECF*);
+using Fabrica = std::unique_ptr<TZuvoECFClass> (*)(TZuvoDevice&, TZuvoECFConfig&);
 
 struct RegistroModelo {
   TZuvoECFModelo Modelo;
@@ -142,10 +142,11 @@ bool ModeloTemDriver(TZuvoECFModelo Modelo) {
   return r && r->Cria;
 }
 
-std::unique_ptr<TZuvoECFClass> CriaDriver(TZuvoECFModelo Modelo, TZuvoECF* Dono) {
+std::unique_ptr<TZuvoECFClass> CriaDriver(TZuvoECFModelo Modelo, TZuvoDevice& Device,
+                                          TZuvoECFConfig& Config) {
   const RegistroModelo* r = Registro(Modelo);
-  if (r && r->Cria) return r->Cria(Dono);
-  return std::make_unique<TZuvoECFClass>(Dono);
+  if (r && r->Cria) return r->Cria(Device, Config);
+  return std::make_unique<TZuvoECFClass>(Device, Config);
 }
 
 }  // namespace zuvo

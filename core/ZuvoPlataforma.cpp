@@ -52,4 +52,33 @@ Plataforma& PlataformaAtual() { return *gAtual; }
 
 void SetPlataforma(Plataforma* P) { gAtual = P ? P : &gSistema; }
 
+// ---------------------------------------------------------------------------
+
+TPrazo::TPrazo(int64_t Ms) : TPrazo(Ms, false) {}
+
+TPrazo::TPrazo(int64_t Ms, bool Real) : fReal(Real), fFim(0) { Renova(Ms); }
+
+TPrazo TPrazo::Real(int64_t Ms) { return TPrazo(Ms, true); }
+
+int64_t TPrazo::Relogio() const {
+  return fReal ? gSistema.MonotonicoMs() : PlataformaAtual().MonotonicoMs();
+}
+
+void TPrazo::Renova(int64_t Ms) { fFim = Relogio() + (Ms < 0 ? 0 : Ms); }
+
+int64_t TPrazo::Restante() const {
+  const int64_t r = fFim - Relogio();
+  return r < 0 ? 0 : r;
+}
+
+int64_t TPrazo::Passou() const {
+  const int64_t r = Relogio() - fFim;
+  return r < 0 ? 0 : r;
+}
+
+int TPrazo::RestanteAte(int Maximo) const {
+  const int64_t r = Restante();
+  return static_cast<int>(r < Maximo ? r : Maximo);
+}
+
 }  // namespace zuvo

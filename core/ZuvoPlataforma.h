@@ -48,4 +48,37 @@ inline TDateTime Agora() { return PlataformaAtual().Agora(); }
 inline int64_t MonotonicoMs() { return PlataformaAtual().MonotonicoMs(); }
 inline void Dorme(int Ms) { PlataformaAtual().Dorme(Ms); }
 
+/// A deadline: a point on a monotonic clock some milliseconds from when it
+/// was set. Every wait in the library (answer time-outs, acknowledgements,
+/// pauses, the on-line poll, the port's own reads and writes) is computed
+/// here and nowhere else.
+///
+/// TPrazo(Ms) runs on the platform's clock, which a test platform advances
+/// when code sleeps; TPrazo::Real(Ms) runs on the system's monotonic clock,
+/// for waits that are real I/O waits (poll on a port) whatever the platform.
+class TPrazo {
+ public:
+  /// Ms from now on the platform's clock (a negative Ms is now).
+  explicit TPrazo(int64_t Ms);
+  /// Ms from now on the system's monotonic clock.
+  static TPrazo Real(int64_t Ms);
+  /// Sets the deadline again, Ms from now on the same clock.
+  void Renova(int64_t Ms);
+  /// True once the deadline is reached.
+  bool Venceu() const { return Restante() <= 0; }
+  /// Milliseconds left, never negative.
+  int64_t Restante() const;
+  /// Milliseconds left, at most Maximo, as an int for a poll or a read.
+  int RestanteAte(int Maximo) const;
+  /// Milliseconds since the deadline passed (0 before it): with TPrazo(0)
+  /// renewed at an event, the time since that event.
+  int64_t Passou() const;
+
+ private:
+  TPrazo(int64_t Ms, bool Real);
+  int64_t Relogio() const;
+  bool fReal;
+  int64_t fFim;
+};
+
 }  // namespace zuvo

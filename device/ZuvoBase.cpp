@@ -160,7 +160,7 @@ void TZuvoDevice::Ativar() {
   if (EhSerial()) {
     try {
       fSerial->Close();
-      fSerial->SetDeadlockTimeout(fTimeOut * 1000);
+      DefinePrazoEscrita(0);
       fSerial->Connect(fPorta);
       ConfiguraSerial();
       fSerial->Purge();
@@ -200,7 +200,7 @@ bool TZuvoDevice::EmLinha(int TimeOut) {
   if (!fSerial->InstanceActive()) return false;
   if (TimeOut < 1) TimeOut = 1;
 
-  const int64_t limite = MonotonicoMs() + int64_t(TimeOut) * 1000;
+  const TPrazo limite(int64_t{TimeOut} * 1000);
   bool emLinha = false;
   for (;;) {
     switch (fHandShake) {
@@ -208,7 +208,7 @@ bool TZuvoDevice::EmLinha(int TimeOut) {
       case hsDTR_DSR: emLinha = fSerial->DSR(); break;
       default: emLinha = true; break;
     }
-    if (emLinha || MonotonicoMs() >= limite) break;
+    if (emLinha || limite.Venceu()) break;
     Toolkit().processEvents();
     Dorme(10);
   }
@@ -217,7 +217,7 @@ bool TZuvoDevice::EmLinha(int TimeOut) {
 
 void TZuvoDevice::EnviaString(const std::string& Texto) {
   if (EhSerial()) {
-    fSerial->SendString(Texto);
+    Escreve(Texto);
     return;
   }
   int modo = O_WRONLY | O_CREAT | O_NOCTTY | O_CLOEXEC;
@@ -242,6 +242,46 @@ void TZuvoDevice::EnviaString(const std::string& Texto) {
   if (erro != 0) throw Exception("Erro gravando: " + fPorta + CRLF + MensagemSistema(erro));
 }
 
+void TZuvoDevice::DefinePrazoEscrita(int Ms) {
+  fSerial->SetDeadlockTimeout(Ms > 0 ? Ms : fTimeOut * 1000);
+}
+
+void TZuvoDevice::Escreve(const std::string& Dados, int PrazoMs) {
+  DefinePrazoEscrita(PrazoMs);
+  fSerial->SendString(Dados);
+}
+
+std::string TZuvoDevice::Recebe(int Ms) {
+  try {
+    return fSerial->RecvPacket(Ms);
+  } catch (const ESerialError&) {
+    return "";  // nothing arrived in time
+  }
+}
+
+int TZuvoDevice::RecebeByte(int Ms) {
+  try {
+    // RecvByte answers 0 for "nothing": a real 0 byte is told apart by the
+    // port's error code.
+    const int b = fSerial->RecvByte(Ms);
+    return fSerial->LastError() == 0 ? b : -1;
+  } catch (const ESerialError&) {
+    return -1;
+  }
+}
+
+void TZuvoDevice::Esvazia() {
+  try {
+    fSerial->Purge();
+  } catch (const ESerialError&) {
+    // A closed port has nothing to discard.
+  }
+}
+
+void TZuvoDevice::SetDTR(bool Valor) { fSerial->SetDTR(Valor); }
+void TZuvoDevice::SetRTS(bool Valor) { fSerial->SetRTS(Valor); }
+bool TZuvoDevice::CTS() { return fSerial->CTS(); }
+
 void TZuvoDevice::ConfiguraSerial() {
   if (!fSerial->InstanceActive()) return;
   fSerial->Config(fBaud, fData, fParity, fStop, fSoftFlow, fHardFlow);
@@ -263,7 +303,7 @@ void TZuvoDevice::SetPorta(const std::string& V) {
 void TZuvoDevice::SetTimeOut(int V) {
   if (V == fTimeOut) return;
   fTimeOut = V < 1 ? 1 : V;
-  if (EhSerial()) fSerial->SetDeadlockTimeout(fTimeOut * 1000);
+  if (EhSerial()) DefinePrazoEscrita(0);
 }
 
 void TZuvoDevice::SetBaud(int V) {

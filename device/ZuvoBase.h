@@ -1,8 +1,10 @@
 // TZuvoDevice: the port a printer is attached to.
 //
 // It knows the port's name and line settings, opens and closes it, and writes
-// text to destinations that are not serial ports. Drivers read and write the
-// owned TBlockSerial directly inside their command cycle.
+// text to destinations that are not serial ports. The driver base reaches the
+// serial port only through the few byte-level operations below (write with a
+// deadline, read with a deadline, purge, modem lines); no driver holds the
+// TBlockSerial itself.
 //
 // Port names on Linux: "COM1".."COMn" are /dev/ttyS0..; a serial device's
 // path (/dev/ttyS*, /dev/ttyUSB*, /dev/ttyACM*, /dev/ttyAMA*, /dev/rfcomm*,
@@ -61,6 +63,25 @@ class TZuvoDevice {
   /// Serial: SendString. Otherwise writes Texto to Porta (appending to an
   /// existing .txt file, else creating or truncating), flushed and closed.
   void EnviaString(const std::string& Texto);
+  // ----- Byte-level access for the driver base -----
+
+  /// Writes Dados to the serial port within PrazoMs (the write deadline is
+  /// set here and nowhere else: PrazoMs, or TimeOut seconds when 0). A
+  /// failure raises ESerialError.
+  void Escreve(const std::string& Dados, int PrazoMs = 0);
+  /// What the serial port delivers within Ms: the bytes already queued, or
+  /// the first ones to arrive. "" when nothing arrived or the port failed.
+  std::string Recebe(int Ms);
+  /// One byte within Ms; -1 when none arrived.
+  int RecebeByte(int Ms);
+  /// Discards what is queued both ways; never raises.
+  void Esvazia();
+  /// DTR and RTS (no-ops on a port without modem lines, or closed).
+  void SetDTR(bool Valor);
+  void SetRTS(bool Valor);
+  /// CTS (set on a port without modem lines; clear when closed).
+  bool CTS();
+
   /// Pushes the settings to a connected serial port; raises RTS for
   /// hsRTS_CTS and DTR for hsDTR_DSR.
   void ConfiguraSerial();
@@ -92,10 +113,14 @@ class TZuvoDevice {
   void SetTag(int V) { fTag = V; }
   const THookSerialStatus& OnStatus() const { return fSerial->OnStatus; }
   void SetOnStatus(THookSerialStatus V) { fSerial->OnStatus = std::move(V); }
+  /// The serial port object, for the device's own tests and tools (a byte
+  /// recorder in a benchmark). Drivers never use it.
   TBlockSerial& Serial() { return *fSerial; }
 
  private:
   void FechaSerialSilencioso();
+  /// The only writer of the serial port's write deadline.
+  void DefinePrazoEscrita(int Ms);
 
   bool fHardFlow = false;
   bool fSoftFlow = false;

@@ -14,8 +14,10 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
+#include <cstdint>
 #include <cstring>
+
+#include "core/ZuvoPlataforma.h"
 
 namespace zuvo {
 
@@ -33,19 +35,6 @@ int NumeroApos(const std::string& Texto, size_t Prefixo, int Padrao) {
   std::string resto = Texto.substr(Prefixo);
   if (!SoDigitosNaoVazio(resto) || resto.size() > 6) return Padrao;
   return std::stoi(resto);
-}
-
-int64_t AgoraMs() {
-  // The port's own waits are real I/O waits, so they run on the system's
-  // monotonic clock even when a test replaces the platform's clock.
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-
-int Restante(int64_t Limite) {
-  int64_t r = Limite - AgoraMs();
-  return r < 0 ? 0 : static_cast<int>(r);
 }
 
 /// Opens a serial device for exclusive raw 8-bit use. Returns the descriptor,
@@ -446,7 +435,9 @@ void TBlockSerial::SendString(const std::string& Data) {
     return;
   }
   SetSynaError(0);
-  const int64_t limite = AgoraMs() + fDeadlockTimeout;
+  // The port's own waits are real I/O waits: they run on the system's clock
+  // even when a test replaces the platform's.
+  const TPrazo limite = TPrazo::Real(fDeadlockTimeout);
   size_t escritos = 0;
   while (escritos < Data.size()) {
     ssize_t n = ::write(fHandle, Data.data() + escritos, Data.size() - escritos);
@@ -461,7 +452,7 @@ void TBlockSerial::SendString(const std::string& Data) {
     }
     // Output queue full (flow control held, or a slow line): wait for room.
     pollfd p{fHandle, POLLOUT, 0};
-    int r = ::poll(&p, 1, Restante(limite));
+    int r = ::poll(&p, 1, limite.RestanteAte(INT32_MAX));
     if (r < 0 && errno == EINTR) continue;
     if (r < 0) {
       ErroSistema(errno, "poll");
@@ -518,10 +509,10 @@ std::string TBlockSerial::RecvPacket(int Timeout) {
   int fila = WaitingData();
   if (fila <= 0) {
     pollfd p{fHandle, POLLIN, 0};
-    const int64_t limite = AgoraMs() + (Timeout < 0 ? 0 : Timeout);
+    const TPrazo limite = TPrazo::Real(Timeout);
     int r;
     do {
-      r = ::poll(&p, 1, Restante(limite));
+      r = ::poll(&p, 1, limite.RestanteAte(INT32_MAX));
     } while (r < 0 && errno == EINTR);
     if (r < 0) {
       ErroSistema(errno, "poll");

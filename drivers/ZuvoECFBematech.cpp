@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "component/ZuvoECF.h"
 #include "core/ZuvoPlataforma.h"
 
 namespace zuvo {
@@ -18,6 +17,9 @@ constexpr int kNAK = 21;
 
 // The status command: the printer answers it even while a receipt is open.
 const std::string kStatus(1, '\x13');
+
+// A quiet line after ST1 and ST2 longer than any pause inside an answer.
+constexpr int kSilencioFimStatusMs = 100;
 
 // ST1 and ST2 messages by bit number (bit 0 first).
 const char* const kErrosST1[8] = {
@@ -91,18 +93,26 @@ std::string TZuvoECFBematech::ListaErros(int ST1, int ST2, bool EhStatus) {
   return lista;
 }
 
+bool TZuvoECFBematech::RespostaSoStatus(const std::string& Retorno) {
+  // "Comando inexistente" or "Primeiro dado de CMD não foi ESC": the printer
+  // did not take the frame for a command and sends no data.
+  return Retorno.size() >= 2 && (BitLigado(Byte(Retorno, 1), 2) || BitLigado(Byte(Retorno, 1), 3));
+}
+
 bool TZuvoECFBematech::VerificaFimLeitura(const std::string& Retorno) {
   // A variable answer holds at least ST1, ST2 and ETX: an ETX value in ST1
   // or ST2 alone does not end it.
   if (fBytesResp < 0) return Retorno.size() >= 3 && Retorno.back() == ETX;
-  return static_cast<int64_t>(Retorno.size()) >= int64_t{fBytesResp} + 2;
+  if (static_cast<int64_t>(Retorno.size()) >= int64_t{fBytesResp} + 2) return true;
+  // A command the printer does not execute (one an older printer does not
+  // know, a refused parameter) is answered with ST1 and ST2 alone. Once the
+  // line has been quiet for longer than any pause inside an answer, that is
+  // the whole answer: waiting out the time-out would only delay the error.
+  return static_cast<int>(Retorno.size()) < fBytesResp + 2 && RespostaSoStatus(Retorno) &&
+         SilencioMs() >= kSilencioFimStatusMs;
 }
 
 bool TZuvoECFBematech::VerificaFimImpressao() {
-  if (!EmLinha(1)) {
-    Dorme(100);
-    return false;
-  }
   // A printer busy printing does not answer the status command. Its answer
   // is the acknowledgement, ST1 and ST2: all three are read, or a status
   // byte left on the line would be taken for the next command's
@@ -112,107 +122,76 @@ bool TZuvoECFBematech::VerificaFimImpressao() {
     const size_t ack = b.find(static_cast<char>(kACK));
     return ack != std::string::npos && b.size() >= ack + 3;
   };
-  std::string buffer;
+  std::string resposta;
+  return ConsultaDuranteImpressao(PreparaComando(kStatus), completa, resposta);
+}
+
+std::string TZuvoECFBematech::MontaQuadro(const std::string& Cmd) {
+  fACK = fST1 = fST2 = 0;
+  fEhStatus = Cmd == kStatus;
+  return PreparaComando(Cmd);
+}
+
+bool TZuvoECFBematech::ConfirmaRecebimento() {
+  // Every try waits afresh: a retry the user asked for gets its own chance.
+  const int segundos = fEhStatus ? TimeOut() : std::min(TimeOut(), 5);
   try {
-    TBlockSerial& serial = Device().Serial();
-    serial.Purge();
-    serial.SendString(PreparaComando(kStatus));
-    Dorme(10);
-    for (int i = 0; i < 10 && !completa(buffer); i++) {
-      try {
-        buffer += serial.RecvPacket(100);
-      } catch (const ESerialError&) {
-      }
-    }
-  } catch (const Exception&) {
+    const TPrazo limite(int64_t{segundos} * 1000);
+    fACK = 0;
+    while (fACK == 0 && !limite.Venceu()) fACK = std::max(LeByte(limite.RestanteAte(1500)), 0);
+    if (fACK == 0)
+      throw EZuvoECFSemResposta("Impressora " + ModeloStr() + " não responde (ACK = 0)");
+    if (fACK == kNAK)
+      throw EZuvoECFSemResposta("Impressora " + ModeloStr() + " não reconheceu o Comando" + CRLF +
+                                " (ACK = 21)");
+    if (fACK != kACK)
+      throw EZuvoECFSemResposta("Erro. Resposta da Impressora " + ModeloStr() + " inválida" +
+                                CRLF + " (ACK = " + IntToStr(fACK) + ")");
+    return true;
+  } catch (const EZuvoECFSemResposta& e) {
+    if (!RetentaConfirmacao(e.what())) throw;
     return false;
   }
-  return completa(buffer);
 }
 
-void TZuvoECFBematech::TransmiteAteACK(const std::string& Quadro, bool EhStatus) {
-  while (true) {
-    fACK = 0;
-    EnviaQuadro(Quadro);
-    // Every try waits afresh: a retry the user asked for gets its own chance.
-    const int segundos = EhStatus ? TimeOut() : std::min(TimeOut(), 5);
-    const int64_t limite = MonotonicoMs() + int64_t{segundos} * 1000;
-    try {
-      int64_t agora;
-      while (fACK == 0 && (agora = MonotonicoMs()) < limite) {
-        const int espera = static_cast<int>(std::min<int64_t>(1500, limite - agora));
-        try {
-          fACK = Device().Serial().RecvByte(espera);
-        } catch (const ESerialError&) {
-          fACK = 0;
-        }
-      }
-      if (fACK == 0)
-        throw EZuvoECFSemResposta("Impressora " + ModeloStr() + " não responde (ACK = 0)");
-      if (fACK == kNAK)
-        throw EZuvoECFSemResposta("Impressora " + ModeloStr() + " não reconheceu o Comando" +
-                                  CRLF + " (ACK = 21)");
-      if (fACK != kACK)
-        throw EZuvoECFSemResposta("Erro. Resposta da Impressora " + ModeloStr() + " inválida" +
-                                  CRLF + " (ACK = " + IntToStr(fACK) + ")");
-      return;
-    } catch (const EZuvoECFSemResposta& e) {
-      Device().Serial().Purge();
-      const std::string msg = std::string(e.what()) + CRLF + CRLF +
-                              "Se o problema persistir, verifique os cabos, ou" + CRLF +
-                              "experimente desligar a impressora durante 5 seg," + CRLF +
-                              "liga-la novamente, e repetir a operação...";
-      if (!PerguntaRetentar(msg, "LerACK")) throw;
-    }
-  }
-}
-
-std::string TZuvoECFBematech::SeparaResposta() {
-  const std::string& r = RespostaComando();
-  std::string dados;
+TRespostaECF TZuvoECFBematech::DecodificaResposta(const std::string& r) {
+  TRespostaECF resposta;
   if (fBytesResp < 0) {
     const std::string st = CampoResposta(r, 1, 2, "ST1/ST2");
     fST1 = Byte(st, 1);
     fST2 = Byte(st, 2);
-    dados = Copy(r, 3, static_cast<int>(r.size()) - 3);
+    resposta.Dados = Copy(r, 3, static_cast<int>(r.size()) - 3);
+  } else if (static_cast<int64_t>(r.size()) < int64_t{fBytesResp} + 2) {
+    // ST1 and ST2 alone: the printer did not execute the command.
+    fST1 = Byte(r, 1);
+    fST2 = Byte(r, 2);
   } else {
     // Detail-memory printers may send more status bytes after ST2: they are
     // not ST1 and ST2, which stand right after the data.
-    dados = CampoResposta(r, 1, fBytesResp, "dados");
+    resposta.Dados = CampoResposta(r, 1, fBytesResp, "dados");
     const std::string st = CampoResposta(r, fBytesResp + 1, 2, "ST1/ST2");
     fST1 = Byte(st, 1);
     fST2 = Byte(st, 2);
   }
-  return dados;
-}
-
-std::string TZuvoECFBematech::EnviaComando(const std::string& Cmd) {
-  // The per-command settings go back to their defaults on every path, also
-  // when the command never reached the reading loop.
-  struct Padroes {
-    TZuvoECFBematech& fDriver;
-    ~Padroes() {
-      fDriver.fBytesResp = 0;
-      fDriver.SetAguardaImpressao(false);
-    }
-  } padroes{*this};
-  fACK = fST1 = fST2 = 0;
-  GuardaComando guarda(*this);
-  const bool ehStatus = Cmd == kStatus;
-
-  TransmiteAteACK(PreparaComando(Cmd), ehStatus);
-  LeResposta();
-  const std::string dados = SeparaResposta();
-
-  std::string erros = ListaErros(fST1, fST2, ehStatus);
+  resposta.Erro = ListaErros(fST1, fST2, fEhStatus);
   if (BitLigado(fST1, 6)) {
-    DoMsgPoucoPapel();
-    erros = StringReplace(erros, std::string(kErrosST1[6]) + CRLF, "");
+    resposta.PoucoPapel = true;
+    resposta.Erro = StringReplace(resposta.Erro, std::string(kErrosST1[6]) + CRLF, "");
   }
-  if (!erros.empty()) ErroImpressora(erros);
-  AposComando();
-  return dados;
+  return resposta;
 }
+
+void TZuvoECFBematech::ReiniciaComando() { fBytesResp = 0; }
+
+bool TZuvoECFBematech::Suporta(TZuvoECFRecurso Recurso) {
+  switch (Recurso) {
+    case recTamanhoResposta: return true;
+    case recAchaFPGPrograma: return !MFD();
+  }
+  return false;
+}
+
+void TZuvoECFBematech::DefineTamanhoResposta(int Bytes) { fBytesResp = Bytes; }
 
 // ----- Small command shapes -----
 
@@ -238,10 +217,10 @@ int TZuvoECFBematech::VersaoNumero() {
 // ===========================================================================
 // Construction and activation
 
-TZuvoECFBematech::TZuvoECFBematech(TZuvoECF* AOwner)
-    : TZuvoECFClass(AOwner), fCHQModelos(std::make_unique<TZuvoCHQModelos>()) {
+TZuvoECFBematech::TZuvoECFBematech(TZuvoDevice& Device, TZuvoECFConfig& Config)
+    : TZuvoECFClass(Device, Config), fCHQModelos(std::make_unique<TZuvoCHQModelos>()) {
   SetNomeModelo("Bematech");
-  Device().SetHandShake(hsRTS_CTS);
+  Device.SetHandShake(hsRTS_CTS);
 }
 
 TZuvoECFBematech::~TZuvoECFBematech() = default;

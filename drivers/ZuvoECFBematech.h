@@ -28,10 +28,8 @@ namespace zuvo {
 class TZuvoECFBematech : public TZuvoECFClass {
  public:
   /// Forces RTS/CTS handshake on the device.
-  explicit TZuvoECFBematech(TZuvoECF* AOwner);
+  TZuvoECFBematech(TZuvoDevice& Device, TZuvoECFConfig& Config);
   ~TZuvoECFBematech() override;
-
-  using TZuvoECFClass::EnviaComando;
 
   // ----- Identification and state -----
 
@@ -57,23 +55,15 @@ class TZuvoECFBematech : public TZuvoECFClass {
   bool Arredonda() override;  // asked once
   bool ChequePronto() override;
 
-  // ----- The command cycle -----
-
-  /// The answer is complete at BytesResp + 2 bytes, or, for a negative
-  /// BytesResp, at ETX after at least ST1 and ST2.
-  bool VerificaFimLeitura(const std::string& Retorno) override;
-  /// Asks the status (byte 19) until the printer answers it: a printer busy
-  /// printing does not.
-  bool VerificaFimImpressao() override;
   /// Refuses a port that is not serial (Exception), then identifies the
   /// printer: version, generation, serial number and columns. Any failure
   /// closes the port again.
   void Ativar() override;
-  /// Frames Cmd, sends it until the printer acknowledges it (asking whether
-  /// to retry: "LerACK"), reads the answer and checks ST1 and ST2. Printer
-  /// errors raise EZuvoECFSemResposta listing every error bit; "Pouco papel"
-  /// alone only notifies. BytesResp is back to 0 afterwards.
-  std::string EnviaComando(const std::string& Cmd) override;
+  /// Raw commands need their answer length; older printers program the
+  /// description AchaFPGDescricao looks for.
+  bool Suporta(TZuvoECFRecurso Recurso) override;
+  /// SetBytesResp for the next command.
+  void DefineTamanhoResposta(int Bytes) override;
 
   // ----- Tables -----
 
@@ -155,6 +145,27 @@ class TZuvoECFBematech : public TZuvoECFClass {
   TZuvoCHQModelos& CHQModelos() { return *fCHQModelos; }
 
  protected:
+  // ----- The command cycle (EnviaComando runs it with these hooks) -----
+
+  /// ACK, ST1, ST2 := 0; the frame of PreparaComando.
+  std::string MontaQuadro(const std::string& Cmd) override;
+  /// One byte within the time-out (at most 5 s, except for the status
+  /// command): 6 accepted; none, 21 or another byte asks whether to retry
+  /// ("LerACK") and raises EZuvoECFSemResposta when not.
+  bool ConfirmaRecebimento() override;
+  /// Complete at BytesResp + 2 bytes, or, for a negative BytesResp, at ETX
+  /// after at least ST1 and ST2; or ST1 and ST2 alone saying the command is
+  /// unknown, once the line has gone quiet for 100 ms.
+  bool VerificaFimLeitura(const std::string& Retorno) override;
+  /// Asks the status (byte 19) until the printer answers it: a printer busy
+  /// printing does not.
+  bool VerificaFimImpressao() override;
+  /// The data and ST1, ST2: every error bit set is listed; "Pouco papel"
+  /// only notifies.
+  TRespostaECF DecodificaResposta(const std::string& Resposta) override;
+  /// BytesResp back to 0.
+  void ReiniciaComando() override;
+
   /// STX, length, ESC + Cmd, checksum; "" for an empty command.
   static std::string PreparaComando(const std::string& Cmd);
   /// Each byte as the decimal text of its two nibbles: 0x12 gives "12".
@@ -165,10 +176,8 @@ class TZuvoECFBematech : public TZuvoECFClass {
   static std::string ListaErros(int ST1, int ST2, bool EhStatus);
 
  private:
-  /// Transmits Quadro until the printer acknowledges it with 6.
-  void TransmiteAteACK(const std::string& Quadro, bool EhStatus);
-  /// Splits RespostaComando into the data (returned) and ST1, ST2.
-  std::string SeparaResposta();
+  /// ST1 at the start of Retorno says the printer did not know the command.
+  static bool RespostaSoStatus(const std::string& Retorno);
   /// Commands whose answer is BCD digits: the trimmed digits.
   std::string ConsultaBCD(const std::string& Cmd, int Bytes);
   /// A one-byte answer.
@@ -186,6 +195,7 @@ class TZuvoECFBematech : public TZuvoECFClass {
   int fST1 = 0;
   int fST2 = 0;
   int fBytesResp = 0;
+  bool fEhStatus = false;  // the command in progress is the status command
   std::string fNumVersaoCache;
   std::string fNumECFCache;
   std::string fNumLojaCache;

@@ -2,9 +2,7 @@
 
 #include <cmath>
 
-#include "component/ZuvoECF.h"
 #include "core/ZuvoPlataforma.h"
-#include "device/ZuvoSerial.h"
 
 namespace zuvo {
 
@@ -228,39 +226,34 @@ TZuvoECFDaruma::TTabelasDaruma TZuvoECFDaruma::LeTabelas238(const std::string& R
 
 // ---------------------------------------------------------------------------
 
-TZuvoECFDaruma::TZuvoECFDaruma(TZuvoECF* AOwner) : TZuvoECFClass(AOwner) {
+TZuvoECFDaruma::TZuvoECFDaruma(TZuvoDevice& Device, TZuvoECFConfig& Config)
+    : TZuvoECFClass(Device, Config) {
   SetNomeModelo("Daruma");
-  Device().SetHandShake(hsRTS_CTS);
+  Device.SetHandShake(hsRTS_CTS);
 }
 
 TZuvoECFDaruma::~TZuvoECFDaruma() = default;
 
-std::string TZuvoECFDaruma::EnviaComando(const std::string& Cmd) {
-  // A command that failed before its answer must not leave the next one
-  // waiting for the end of printing.
-  struct FimImpressao {
-    TZuvoECFClass& D;
-    ~FimImpressao() { D.SetAguardaImpressao(false); }
-  } fimImpressao{*this};
-  GuardaComando guarda(*this);
-  EnviaQuadro(PreparaComando(Cmd));
-  Dorme(20);
-  LeResposta();
-  const std::string resposta = RespostaComando();
+// ----- The command cycle -----
 
-  if (Copy(resposta, 1, 2) == ":" + Byte(200))
-    fCOOCache = Copy(resposta, 7, 6);
-  else if (Copy(resposta, 1, 2) != ":B")
+// There is no acknowledgement byte: the answer is read at once (the reading
+// loop waits on the port).
+std::string TZuvoECFDaruma::MontaQuadro(const std::string& Cmd) { return PreparaComando(Cmd); }
+
+TRespostaECF TZuvoECFDaruma::DecodificaResposta(const std::string& Resposta) {
+  if (Copy(Resposta, 1, 2) == ":" + Byte(200))
+    fCOOCache = Copy(Resposta, 7, 6);
+  else if (Copy(Resposta, 1, 2) != ":B")
     fCOOCache.clear();
 
-  int erro = CodigoErro(resposta, ComandoEnviado(), FS2000());
+  TRespostaECF r;
+  r.Dados = Resposta;
+  r.Quebra = std::string(1, LF);  // Daruma's texts use LF LF
+  int erro = CodigoErro(Resposta, ComandoEnviado(), FS2000());
   if (FS2000() && erro == 8) erro = 0;
-  if (erro == 21)
-    DoMsgPoucoPapel();
-  else if (erro != 0)
-    ErroImpressora(MensagemErro(erro), std::string(1, LF));  // Daruma's texts use LF LF
-  AposComando();
-  return resposta;
+  r.PoucoPapel = erro == 21;
+  r.Erro = MensagemErro(erro);
+  return r;
 }
 
 bool TZuvoECFDaruma::VerificaFimLeitura(const std::string& Retorno) {
@@ -271,26 +264,11 @@ bool TZuvoECFDaruma::VerificaFimLeitura(const std::string& Retorno) {
 }
 
 bool TZuvoECFDaruma::VerificaFimImpressao() {
-  if (!EmLinha(1)) {
-    Dorme(100);
-    return false;
-  }
-  TBlockSerial& serial = Device().Serial();
   std::string status;
-  try {
-    serial.Purge();
-    serial.SendString(PreparaComando(FS2000() ? std::string{GS, 5} : std::string{GS, '\xff'}));
-    Dorme(10);
-    for (int i = 0; i < 10 && !VerificaFimLeitura(status); i++) {
-      try {
-        status += serial.RecvPacket(100);
-      } catch (const ESerialError&) {
-      }
-    }
-  } catch (const ESerialError&) {
+  if (!ConsultaDuranteImpressao(
+          PreparaComando(FS2000() ? std::string{GS, 5} : std::string{GS, '\xff'}),
+          [this](const std::string& r) { return VerificaFimLeitura(r); }, status))
     return false;
-  }
-  if (!VerificaFimLeitura(status)) return false;
   // A garbled digit reads as busy; the reading loop's time-out ends the wait.
   int d = DigitoHex(status, FS2000() ? 6 : 9);
   if (d < 0) return false;

@@ -19,9 +19,8 @@ namespace zuvo {
 
 class TZuvoECFDaruma : public TZuvoECFClass {
  public:
-  explicit TZuvoECFDaruma(TZuvoECF* AOwner);
+  TZuvoECFDaruma(TZuvoDevice& Device, TZuvoECFConfig& Config);
   ~TZuvoECFDaruma() override;
-  using TZuvoECFClass::EnviaComando;
 
   // ----- The protocol, as small functions (public for the unit tests) -----
 
@@ -78,8 +77,6 @@ class TZuvoECFDaruma : public TZuvoECFClass {
   bool PoucoPapel() override;
   bool HorarioVerao() override;
   bool Arredonda() override;
-  bool VerificaFimLeitura(const std::string& Retorno) override;
-  bool VerificaFimImpressao() override;
   /// Only serial ports. Identifies the command set; any failure deactivates.
   void Ativar() override;
   void CarregaAliquotas() override;
@@ -127,9 +124,6 @@ class TZuvoECFDaruma : public TZuvoECFClass {
                                   TStrings& Linhas) override;
   void LeituraMemoriaFiscalSerial(int ReducaoInicial, int ReducaoFinal,
                                   TStrings& Linhas) override;
-  /// Printer errors raise EZuvoECFSemResposta; code 21 is only the
-  /// low-paper notice.
-  std::string EnviaComando(const std::string& Cmd) override;
 
   // ----- State -----
 
@@ -143,6 +137,21 @@ class TZuvoECFDaruma : public TZuvoECFClass {
   TZuvoECFComprovantesNaoFiscais& ComprovantesVinculados();
   /// True on the FS2000 command set.
   bool FS2000() const { return fNumVersaoCache == "2000"; }
+
+ protected:
+  // ----- The command cycle (EnviaComando runs it with these hooks) -----
+
+  /// PreparaComando; no acknowledgement follows.
+  std::string MontaQuadro(const std::string& Cmd) override;
+  /// Starts with ":" and ends with CR (FS commands: CR and the check byte).
+  bool VerificaFimLeitura(const std::string& Retorno) override;
+  /// Asks GS 255 (FS2000: GS 5) until its status digit says the printer is
+  /// free.
+  bool VerificaFimImpressao() override;
+  /// The whole answer is the data; its error code is the printer's error
+  /// (LF LF after the model), code 21 only the low-paper notice. Keeps the
+  /// COO a register answer carries.
+  TRespostaECF DecodificaResposta(const std::string& Resposta) override;
 
  private:
   /// Count characters from Inicio as a whole number; a short or non-numeric

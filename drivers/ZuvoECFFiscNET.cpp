@@ -6,7 +6,6 @@
 #include <memory>
 #include <cstdint>
 
-#include "component/ZuvoECF.h"
 #include "core/ZuvoPlataforma.h"
 
 namespace zuvo {
@@ -263,10 +262,11 @@ bool TZuvoECFFiscNETResposta::Tem(const std::string& Nome) const {
 // ---------------------------------------------------------------------------
 // The driver: the protocol's steps
 
-TZuvoECFFiscNET::TZuvoECFFiscNET(TZuvoECF* AOwner) : TZuvoECFClass(AOwner) {
-  Device().SetHandShake(hsRTS_CTS);
-  Device().SetBaud(115200);
-  Device().SetParity(pEven);
+TZuvoECFFiscNET::TZuvoECFFiscNET(TZuvoDevice& Device, TZuvoECFConfig& Config)
+    : TZuvoECFClass(Device, Config) {
+  Device.SetHandShake(hsRTS_CTS);
+  Device.SetBaud(115200);
+  Device.SetParity(pEven);
   SetNomeModelo("FiscNET");
   SetColunas(48);
   SetMFD(true);
@@ -313,39 +313,35 @@ bool TZuvoECFFiscNET::VerificaFimLeitura(const std::string& Retorno) {
   return EhNumero(tamanho, n) && n == static_cast<int64_t>(ultimo);
 }
 
-std::string TZuvoECFFiscNET::EnviaComando(const std::string& Cmd) {
+std::string TZuvoECFFiscNET::MontaQuadro(const std::string& Cmd) {
   if (!Cmd.empty()) {
     int p = Pos(";", Cmd);
     fComando.SetComando(p > 0 ? Copy(Cmd, 1, p - 1) : Cmd);
     if (p > 0)
       for (const auto& linha : SplitLines(Copy(Cmd, p + 1))) fComando.AddParamBruto(linha);
   }
-  const std::string quadro = fComando.Quadro();
   fResposta.Limpa();
-
-  const int timeOutAnterior = TimeOut();
-  AoSair restaura([&] { SetTimeOut(timeOutAnterior); });
-  if (fComando.TimeOut() > TimeOut()) SetTimeOut(fComando.TimeOut());
-
-  GuardaComando guarda(*this);
-  EnviaQuadro(quadro);
-  LeResposta();
-  DecodificaResposta();
-  AposComando();
-  return RespostaComando();
+  SetTimeOutComando(fComando.TimeOut());
+  return fComando.Quadro();
 }
 
-void TZuvoECFFiscNET::DecodificaResposta() {
+TRespostaECF TZuvoECFFiscNET::DecodificaResposta(const std::string& Resposta) {
+  TRespostaECF r;
+  r.Dados = Resposta;
+  r.Quebra = std::string(1, LF);  // FiscNET's texts use LF LF
   try {
-    fResposta.SetResposta(RespostaComando());
+    fResposta.SetResposta(Resposta);
   } catch (const Exception&) {
-    ErroFiscNET("Resposta do ECF inválida");
+    r.Erro = "Resposta do ECF inválida";
+    return r;
   }
   // An empty answer is no success (the parser alone would read code 0).
-  if (RespostaComando().empty()) ErroFiscNET("Resposta do ECF inválida");
-  if (fResposta.CodRetorno() > 0)
-    ErroFiscNET("Erro: " + IntToStr(fResposta.CodRetorno()) + " - " + ValorTexto("NomeErro") +
-                   LF + ValorTexto("Circunstancia"));
+  if (Resposta.empty())
+    r.Erro = "Resposta do ECF inválida";
+  else if (fResposta.CodRetorno() > 0)
+    r.Erro = "Erro: " + IntToStr(fResposta.CodRetorno()) + " - " + ValorTexto("NomeErro") + LF +
+             ValorTexto("Circunstancia");
+  return r;
 }
 
 std::string TZuvoECFFiscNET::LeTexto(const std::string& NomeTexto) {
@@ -762,8 +758,9 @@ void TZuvoECFFiscNET::CapturaLeituraMF(TStrings& Linhas) {
   std::string texto;
   for (int i = 0;; i++) {
     if (i >= kMaxLeituras)
-      ErroFiscNET("Leitura da Memória Fiscal não terminou após " + IntToStr(kMaxLeituras) +
-                     " blocos");
+      ErroImpressora("Leitura da Memória Fiscal não terminou após " + IntToStr(kMaxLeituras) +
+                     " blocos",
+                     std::string(1, LF));
     Prepara("LeImpressao");
     EnviaComando("");
     std::string parte = ValorTexto("TextoImpressao");

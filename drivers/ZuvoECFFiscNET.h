@@ -107,18 +107,12 @@ class TZuvoECFFiscNET : public TZuvoECFClass {
  public:
   /// Forces RTS/CTS, 115200 baud, even parity; model "FiscNET", 48
   /// columns, thermal printer with fiscal tape memory.
-  explicit TZuvoECFFiscNET(TZuvoECF* AOwner);
+  TZuvoECFFiscNET(TZuvoDevice& Device, TZuvoECFConfig& Config);
 
-  using TZuvoECFClass::EnviaComando;
-  /// Cmd empty: sends the command prepared in Comando(). Otherwise a raw
-  /// command: the name up to the first ';', then one parameter per line.
-  /// Returns the raw answer. A refused command raises EZuvoECFSemResposta
-  /// with the printer's NomeErro and Circunstancia.
-  std::string EnviaComando(const std::string& Cmd) override;
-  /// Ends with "}", holds at least three ';' outside quoted values, closes
-  /// every quote, and its last field is empty or equals the number of
-  /// characters before it.
-  bool VerificaFimLeitura(const std::string& Retorno) override;
+  // EnviaComando(Cmd): Cmd empty sends the command prepared in Comando();
+  // otherwise Cmd is a raw command: the name up to the first ';', then one
+  // parameter per line. Returns the raw answer. A refused command raises
+  // EZuvoECFSemResposta with the printer's NomeErro and Circunstancia.
 
   TZuvoECFFiscNETComando& Comando() { return fComando; }
   const TZuvoECFFiscNETResposta& Resposta() const { return fResposta; }
@@ -184,16 +178,25 @@ class TZuvoECFFiscNET : public TZuvoECFClass {
   void ProgramaComprovanteNaoFiscal(const std::string& Descricao, const std::string& Tipo = "",
                                     const std::string& Posicao = "") override;
 
+ protected:
+  // ----- The command cycle (EnviaComando runs it with these hooks) -----
+
+  /// The frame of the prepared (or raw) command; its extra seconds become
+  /// this command's time-out.
+  std::string MontaQuadro(const std::string& Cmd) override;
+  /// Ends with "}", holds at least three ';' outside quoted values, closes
+  /// every quote, and its last field is empty or equals the number of
+  /// characters before it.
+  bool VerificaFimLeitura(const std::string& Retorno) override;
+  /// Parses the answer into Resposta(); a refused command's NomeErro and
+  /// Circunstancia, or an unreadable answer, are the printer's error (LF LF
+  /// after the model).
+  TRespostaECF DecodificaResposta(const std::string& Resposta) override;
+
  private:
   // The protocol's small steps.
   void Prepara(const std::string& Nome, int TimeOutExtra = 0);
   void AddTexto(const std::string& Nome, const std::string& Valor);
-  void DecodificaResposta();
-  /// The printer's error: FiscNET separates the model from the message by two
-  /// line feeds (LF LF).
-  [[noreturn]] void ErroFiscNET(const std::string& Mensagem) {
-    ErroImpressora(Mensagem, std::string(1, LF));
-  }
   std::string ValorTexto(const std::string& Nome) const;
   std::string LeTexto(const std::string& NomeTexto);
   int64_t LeInteiro(const std::string& NomeInteiro);

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "component/ZuvoECF.h"
 #include "core/ZuvoIni.h"
 #include "core/ZuvoPlataforma.h"
 #include "core/ZuvoUI.h"
@@ -107,8 +106,9 @@ void TZuvoECFNaoFiscalBuffer::Grava() {
 
 // ---------------------------------------------------------------------------
 
-TZuvoECFNaoFiscal::TZuvoECFNaoFiscal(TZuvoECF* AOwner) : TZuvoECFClass(AOwner) {
-  Device().SetHandShake(hsRTS_CTS);
+TZuvoECFNaoFiscal::TZuvoECFNaoFiscal(TZuvoDevice& Device, TZuvoECFConfig& Config)
+    : TZuvoECFClass(Device, Config) {
+  Device.SetHandShake(hsRTS_CTS);
   SetNomeModelo("NaoFiscal");
   fMem.DiaMovimento = Agora();
   fCabecalho = {"Nome da Empresa", "Nome da Rua , 1234  -  Bairro",
@@ -179,7 +179,7 @@ void TZuvoECFNaoFiscal::Ativar() {
     fArqINI = base + ".INI";
     fBuffer.SetArquivo(base + ".BUF");
     CarregaArqINI();
-    if (Device().EhSerial()) Device().Serial().Purge();
+    if (Device().EhSerial()) EsvaziaPorta();
     if (!EmLinha(1)) throw Exception("Impressora: " + ModeloStr() + " não está pronta.");
     fBuffer.Carrega();
     EnviaTexto(fComando_Incializacao + fComando_Ativar_Condensado);
@@ -209,9 +209,9 @@ void TZuvoECFNaoFiscal::EnviaTexto(const std::string& Texto) {
     if (!Texto.empty()) Device().EnviaString(Texto);
     // A printer that never gets ready (paper out, cable loose) must not keep
     // the point of sale waiting for ever.
-    const int64_t limite = MonotonicoMs() + int64_t{std::max(TimeOut(), 1)} * 1000;
+    const TPrazo limite(int64_t{std::max(TimeOut(), 1)} * 1000);
     while (!EmLinha(1)) {
-      if (MonotonicoMs() >= limite)
+      if (limite.Venceu())
         throw Exception("Impressora: " + ModeloStr() + " não está pronta.");
       Dorme(100);
     }

@@ -109,7 +109,7 @@ class TZuvoECFNaoFiscal : public TZuvoECFClass {
   static constexpr int kMaxItens = 999;
   static constexpr int kMaxLista = 99;
 
-  explicit TZuvoECFNaoFiscal(TZuvoECF* AOwner);
+  TZuvoECFNaoFiscal(TZuvoDevice& Device, TZuvoECFConfig& Config);
   ~TZuvoECFNaoFiscal() override;
 
   std::string NumCupom() override;

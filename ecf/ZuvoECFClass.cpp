@@ -3,7 +3,6 @@
 #include <cctype>
 #include <cmath>
 
-#include "component/ZuvoECF.h"
 #include "core/ZuvoPlataforma.h"
 
 namespace zuvo {
@@ -69,15 +68,14 @@ std::string CampoInteiro(int64_t Valor, int Tamanho, const std::string& Campo) {
 
 // ---------------------------------------------------------------------------
 
-TZuvoECFClass::TZuvoECFClass(TZuvoECF* AOwner) : fOwner(AOwner), fDevice(nullptr) {
-  if (!AOwner) throw Exception("Essa Classe deve ser instanciada por TZuvoECF");
-  fDevice = &AOwner->Device();
+TZuvoECFClass::TZuvoECFClass(TZuvoDevice& Device, TZuvoECFConfig& Config)
+    : OnMsgAguarde(Config.OnMsgAguarde),
+      OnAguardandoRespostaChange(Config.OnAguardandoRespostaChange),
+      OnMsgPoucoPapel(Config.OnMsgPoucoPapel),
+      OnMsgRetentar(Config.OnMsgRetentar),
+      fDevice(&Device),
+      fConfig(Config) {
   fDevice->ValoresPadrao();
-  fFormMsgFonte = &AOwner->FormMsgFonte();
-  fFormMsgColor = AOwner->FormMsgColor();
-  fMsgAguarde = "Aguardando a resposta da Impressora: %d segundos";
-  fMsgRelatorio = "Imprimindo %s  %dª Via ";
-  fMsgPausaRelatorio = "Destaque a %dª via, <ENTER> proxima, %d seg.";
   fNomeModelo = "Não Definido";
 }
 
@@ -111,15 +109,64 @@ bool TZuvoECFClass::ChequePronto() { return true; }
 
 // ----- The command cycle -----
 
+namespace {
+// The write deadline of a command frame and of the exchanges around it.
+constexpr int kPrazoEscritaMs = 2000;
+// The end-of-printing poll asks the printer at most this often.
+constexpr int kIntervaloImpressaoMs = 200;
+}  // namespace
+
 void TZuvoECFClass::SetAguardandoResposta(bool Valor) {
   if (Valor == fAguardandoResposta) return;
   fAguardandoResposta = Valor;
   if (OnAguardandoRespostaChange) OnAguardandoRespostaChange(this);
 }
 
+std::string TZuvoECFClass::EnviaComando(const std::string& Cmd) { return CicloComando(Cmd); }
+
+std::string TZuvoECFClass::CicloComando(const std::string& Cmd) {
+  // The per-command settings go back to their defaults on every path, also
+  // when the command never reached the port.
+  AoSair padroes([this] {
+    fAguardaImpressao = false;
+    fTimeOutComando = 0;
+    try {
+      ReiniciaComando();
+    } catch (...) {
+    }
+  });
+  const std::string quadro = MontaQuadro(Cmd);
+  GuardaComando guarda(*this);
+  do {
+    EnviaQuadro(quadro);
+  } while (!ConfirmaRecebimento());
+  LeResposta();
+  const TRespostaECF resposta = DecodificaResposta(fRespostaComando);
+  if (resposta.PoucoPapel) DoMsgPoucoPapel();
+  if (!resposta.Erro.empty()) ErroImpressora(resposta.Erro, resposta.Quebra);
+  AposComando();
+  return resposta.Dados;
+}
+
+std::string TZuvoECFClass::MontaQuadro(const std::string&) { DoNaoImplementado("EnviaComando"); }
+
+void TZuvoECFClass::AposTransmitir() {}
+
+bool TZuvoECFClass::ConfirmaRecebimento() { return true; }
+
+TRespostaECF TZuvoECFClass::DecodificaResposta(const std::string& Resposta) {
+  TRespostaECF r;
+  r.Dados = Resposta;
+  return r;
+}
+
+void TZuvoECFClass::ReiniciaComando() {}
+
+int TZuvoECFClass::TimeOutLeitura() const { return std::max(TimeOut(), fTimeOutComando); }
+
 void TZuvoECFClass::LeResposta() {
-  const bool usaFormMsg = (fExibeMensagem || fBloqueiaMouseTeclado) &&
-                          (TimeOut() - fTempoInicioMsg > 1) && fPermiteFormMsg &&
+  const bool usaFormMsg = (fConfig.ExibeMensagem || fConfig.BloqueiaMouseTeclado) &&
+                          (TimeOutLeitura() - fConfig.TempoInicioMsg > 1) && fPermiteFormMsg &&
                           Toolkit().mainWindowShown();
   if (usaFormMsg)
     FormMsgDoProcedure([this] { DoLeResposta(); }, 0);
@@ -139,24 +186,22 @@ void TZuvoECFClass::DoLeResposta() {
   });
 
   fRespostaComando.clear();
+  fUltimoDado.Renova(0);
   const bool mostraContagem = fFormMsg && fPermiteFormMsg;
-  int64_t limite = MonotonicoMs() + int64_t{TimeOut()} * 1000;
-  const int64_t inicioMsg = MonotonicoMs() + int64_t{fTempoInicioMsg} * 1000;
+  TPrazo limite(int64_t{TimeOutLeitura()} * 1000);
+  const TPrazo inicioMsg(int64_t{fConfig.TempoInicioMsg} * 1000);
   bool terminou = true;
   do {
-    int64_t agora = MonotonicoMs();
-    if (mostraContagem && agora >= inicioMsg) {
-      int64_t segundos = (limite - agora) / 1000;
-      FormMsgExibe(FormataOuTexto(fMsgAguarde, {segundos}));
-    }
-    if (agora > limite) {
-      if (fReTentar) {
+    if (mostraContagem && inicioMsg.Venceu())
+      FormMsgExibe(FormataOuTexto(fConfig.MsgAguarde, {limite.Restante() / 1000}));
+    if (limite.Venceu()) {
+      if (fConfig.ReTentar) {
         if (mostraContagem && fFormMsg) fFormMsg->shrink();
         if (PerguntaRetentar("A impressora " + ModeloStr() + " não está repondendo.",
                              "LerResposta"))
-          limite = MonotonicoMs() + int64_t{TimeOut()} * 1000;
+          limite.Renova(int64_t{TimeOutLeitura()} * 1000);
       }
-      if (MonotonicoMs() > limite) {
+      if (limite.Venceu()) {
         fRespostaComando = kZuvoErro;
         break;
       }
@@ -165,16 +210,20 @@ void TZuvoECFClass::DoLeResposta() {
     terminou = true;
     if (VerificaFimLeitura(fRespostaComando)) {
       if (fAguardaImpressao) {
+        // The first question goes at once; the next ones no sooner than the
+        // interval after the previous one began.
+        const TPrazo proxima(kIntervaloImpressaoMs);
         terminou = VerificaFimImpressao();
-        if (!terminou) Dorme(200);
+        if (!terminou) Dorme(proxima.RestanteAte(kIntervaloImpressaoMs));
       }
     } else {
       terminou = false;
-      try {
-        fRespostaComando += fDevice->Serial().RecvPacket(100);
-      } catch (const ESerialError&) {
-        // Nothing arrived within the packet time: look again.
-        Dorme(10);
+      const std::string lido = fDevice->Recebe(100);
+      if (lido.empty()) {
+        Dorme(10);  // nothing within the read's time: look again
+      } else {
+        fRespostaComando += lido;
+        fUltimoDado.Renova(0);
       }
     }
     Toolkit().processEvents();
@@ -183,7 +232,7 @@ void TZuvoECFClass::DoLeResposta() {
 
 bool TZuvoECFClass::TransmitirComando(const std::string& Cmd) {
   try {
-    fDevice->Serial().SendString(Cmd);
+    fDevice->Escreve(Cmd, kPrazoEscritaMs);
     return true;
   } catch (const Exception&) {
     if (PerguntaRetentar("Comandos não estão sendo enviados para Impressora " + ModeloStr(),
@@ -202,7 +251,7 @@ bool TZuvoECFClass::VerificaFimImpressao() { return EmLinha(1); }
 void TZuvoECFClass::VerificaEmLinha(int TimeOut) {
   while (true) {
     if (EmLinha(TimeOut)) return;
-    if (!fReTentar) break;
+    if (!fConfig.ReTentar) break;
     if (!PerguntaRetentar("A impressora " + ModeloStr() + " não está pronta.", "VerEmLinha"))
       break;
   }
@@ -215,13 +264,11 @@ bool TZuvoECFClass::PerguntaRetentar(const std::string& Mensagem, const std::str
     OnMsgRetentar(Mensagem, Situacao, resultado);
     return resultado;
   }
-  if (!fReTentar) return false;
+  if (!fConfig.ReTentar) return false;
   return Toolkit().messageBox(Mensagem + CRLF + CRLF + "Deseja tentar novamente ?",
                               TipoMensagem::Confirmacao,
                               BotoesMensagem::SimNao) == RespostaMensagem::Sim;
 }
-
-std::string TZuvoECFClass::EnviaComando(const std::string&) { DoNaoImplementado("EnviaComando"); }
 
 std::string TZuvoECFClass::EnviaComando(const std::string& Cmd, int lTimeOut) {
   RestauraPropriedade tempo([this] { return TimeOut(); }, [this](int v) { SetTimeOut(v); });
@@ -232,9 +279,9 @@ std::string TZuvoECFClass::EnviaComando(const std::string& Cmd, int lTimeOut) {
 std::string TZuvoECFClass::EnviaComando(const std::string& Cmd, int lTimeOut,
                                         int lTempoInicioMsg) {
   RestauraPropriedade tempo([this] { return TimeOut(); }, [this](int v) { SetTimeOut(v); });
-  Restaura inicio(fTempoInicioMsg);
+  Restaura inicio(fConfig.TempoInicioMsg);
   SetTimeOut(std::max(lTimeOut, TimeOut()));
-  fTempoInicioMsg = std::max(lTempoInicioMsg, fTempoInicioMsg);
+  fConfig.TempoInicioMsg = std::max(lTempoInicioMsg, fConfig.TempoInicioMsg);
   return EnviaComando(Cmd);
 }
 
@@ -257,31 +304,103 @@ TZuvoECFClass::GuardaComando::~GuardaComando() {
 
 TZuvoECFClass::Sondagem::Sondagem(TZuvoECFClass& Driver)
     : fDriver(Driver),
-      fExibe(Driver.fExibeMensagem),
-      fReTentar(Driver.fReTentar),
+      fExibe(Driver.fConfig.ExibeMensagem),
+      fReTentar(Driver.fConfig.ReTentar),
       fRetentar(std::move(Driver.OnMsgRetentar)) {
-  fDriver.fExibeMensagem = false;
-  fDriver.fReTentar = false;
+  fDriver.fConfig.ExibeMensagem = false;
+  fDriver.fConfig.ReTentar = false;
   fDriver.OnMsgRetentar = nullptr;
 }
 
 TZuvoECFClass::Sondagem::~Sondagem() {
-  fDriver.fExibeMensagem = fExibe;
-  fDriver.fReTentar = fReTentar;
+  fDriver.fConfig.ExibeMensagem = fExibe;
+  fDriver.fConfig.ReTentar = fReTentar;
   fDriver.OnMsgRetentar = std::move(fRetentar);
 }
 
 void TZuvoECFClass::EnviaQuadro(const std::string& Quadro) {
   VerificaEmLinha(3);
-  TBlockSerial& serial = fDevice->Serial();
-  serial.SetDeadlockTimeout(2000);
-  serial.Purge();
+  fDevice->Esvazia();
   fComandoEnviado = Quadro;
   while (!TransmitirComando(Quadro)) {
   }
+  AposTransmitir();
 }
 
-void TZuvoECFClass::AposComando() { Dorme(fIntervaloAposComando); }
+void TZuvoECFClass::AposComando() { Dorme(fConfig.IntervaloAposComando); }
+
+// ----- Primitives around a command -----
+
+bool TZuvoECFClass::ConsultaDuranteImpressao(
+    const std::string& Quadro, const std::function<bool(const std::string&)>& Completa,
+    std::string& Resposta, int PrazoMs) {
+  Resposta.clear();
+  if (!EmLinha(1)) {
+    Dorme(100);  // off line: a short rest before the loop asks again
+    return false;
+  }
+  try {
+    fDevice->Esvazia();
+    fDevice->Escreve(Quadro, kPrazoEscritaMs);
+    AposTransmitir();
+  } catch (const Exception&) {
+    return false;
+  }
+  const TPrazo prazo(PrazoMs);
+  while (!Completa(Resposta) && !prazo.Venceu()) Resposta += fDevice->Recebe(prazo.RestanteAte(100));
+  return Completa(Resposta);
+}
+
+int TZuvoECFClass::LeByte(int PrazoMs) {
+  const TPrazo prazo(PrazoMs);
+  do {
+    const int b = fDevice->RecebeByte(prazo.RestanteAte(1500));
+    if (b >= 0) return b;
+  } while (!prazo.Venceu());
+  return -1;
+}
+
+std::string TZuvoECFClass::LeAte(const std::function<bool(const std::string&)>& Fim,
+                                 int PrazoMs, int SilencioMs) {
+  std::string lido;
+  const TPrazo prazo(PrazoMs);
+  TPrazo ultimo(0);
+  const int leitura = SilencioMs > 0 ? std::min(100, SilencioMs) : 100;
+  while (!(Fim && Fim(lido)) && !prazo.Venceu()) {
+    if (SilencioMs > 0 && !lido.empty() && ultimo.Passou() >= SilencioMs) break;
+    const std::string parte = fDevice->Recebe(prazo.RestanteAte(leitura));
+    if (!parte.empty()) {
+      lido += parte;
+      ultimo.Renova(0);
+    }
+  }
+  return lido;
+}
+
+bool TZuvoECFClass::EnviaDireto(const std::string& Bytes) {
+  try {
+    fDevice->Escreve(Bytes, kPrazoEscritaMs);
+    return true;
+  } catch (const Exception&) {
+    return false;
+  }
+}
+
+void TZuvoECFClass::EsvaziaPorta() { fDevice->Esvazia(); }
+void TZuvoECFClass::DefineDTR(bool Valor) { fDevice->SetDTR(Valor); }
+void TZuvoECFClass::DefineRTS(bool Valor) { fDevice->SetRTS(Valor); }
+bool TZuvoECFClass::SinalCTS() { return fDevice->CTS(); }
+int64_t TZuvoECFClass::SilencioMs() const { return fUltimoDado.Passou(); }
+
+bool TZuvoECFClass::RetentaConfirmacao(const std::string& Erro) {
+  fDevice->Esvazia();
+  const std::string msg = Erro + CRLF + CRLF + "Se o problema persistir, verifique os cabos, ou" +
+                          CRLF + "experimente desligar a impressora durante 5 seg," + CRLF +
+                          "liga-la novamente, e repetir a operação...";
+  return PerguntaRetentar(msg, "LerACK");
+}
+
+// ----- Smaller shared steps -----
 
 std::string TZuvoECFClass::CampoResposta(const std::string& Resposta, int Inicio, int Count,
                                          const std::string& Campo) {
@@ -304,8 +423,12 @@ void TZuvoECFClass::ErroImpressora(const std::string& Mensagem, const std::strin
 void TZuvoECFClass::ReiniciaMsgPoucoPapel() {
   fAvisouPoucoPapel = false;
   fUltimaMsgPoucoPapel = 0;
-  fUltimaMsgPoucoPapelMs = 0;
 }
+
+// ----- Features asked through the base class -----
+
+bool TZuvoECFClass::Suporta(TZuvoECFRecurso) { return false; }
+void TZuvoECFClass::DefineTamanhoResposta(int) {}
 
 // ----- The wait window -----
 
@@ -313,8 +436,8 @@ bool TZuvoECFClass::FormMsgDoProcedure(TZuvoProcedimento Procedimento, int Tecla
   if (fFormMsg) throw Exception("Erro. Chamada recurssiva de FormMsgDoProcedure");
 
   WaitWindowStyle estilo;
-  estilo.Cor = fFormMsgColor;
-  if (fFormMsgFonte) estilo.Fonte = *fFormMsgFonte;
+  estilo.Cor = fConfig.FormMsgColor;
+  estilo.Fonte = fConfig.FormMsgFonte;
   fFormMsg = Toolkit().createWaitWindow(*this, estilo);
   fFormMsgProcedure = std::move(Procedimento);
   fFormMsgTecla = Tecla;
@@ -323,7 +446,7 @@ bool TZuvoECFClass::FormMsgDoProcedure(TZuvoProcedimento Procedimento, int Tecla
   fFormMsgErro.clear();
 
   try {
-    if (fBloqueiaMouseTeclado)
+    if (fConfig.BloqueiaMouseTeclado)
       fFormMsg->showModalAndRun();
     else
       fFormMsg->showModeless();
@@ -373,7 +496,7 @@ bool TZuvoECFClass::canClose() { return fFormMsgEstado != 1; }
 
 void TZuvoECFClass::FormMsgExibe(const std::string& Mensagem) {
   if (OnMsgAguarde) OnMsgAguarde(Mensagem);
-  if (fFormMsg && fFormMsg->visible() && fExibeMensagem) {
+  if (fFormMsg && fFormMsg->visible() && fConfig.ExibeMensagem) {
     fFormMsg->showText(StringReplace(Mensagem, std::string(1, LF), " "));
     Toolkit().processEvents();
   }
@@ -384,14 +507,14 @@ void TZuvoECFClass::PausaImpressao(int Via) {
     fFormMsgTecla = 0;
     fFormMsgEstado = 1;
   });
-  const int64_t limite = MonotonicoMs() + int64_t{fPausaRelatorio} * 1000;
+  const TPrazo limite(int64_t{fConfig.PausaRelatorio} * 1000);
   fFormMsgTecla = 13;
   int64_t mostrado = -1;
-  while (MonotonicoMs() < limite && fFormMsgEstado == 1) {
-    int64_t restam = (limite - MonotonicoMs() + 999) / 1000;
+  while (!limite.Venceu() && fFormMsgEstado == 1) {
+    int64_t restam = (limite.Restante() + 999) / 1000;
     if (restam != mostrado) {
       mostrado = restam;
-      FormMsgExibe(FormataOuTexto(fMsgPausaRelatorio, {int64_t{Via}, restam}));
+      FormMsgExibe(FormataOuTexto(fConfig.MsgPausaRelatorio, {int64_t{Via}, restam}));
     }
     Toolkit().processEvents();
     Dorme(10);
@@ -401,9 +524,9 @@ void TZuvoECFClass::PausaImpressao(int Via) {
 // ----- Composite reports -----
 
 void TZuvoECFClass::ExecutaRelatorio(const TStrings& Relatorio, int Vias, bool Vinculado) {
-  Restaura retentar(fReTentar);
+  Restaura retentar(fConfig.ReTentar);
   AoSair permite([this] { fPermiteFormMsg = true; });
-  fReTentar = false;
+  fConfig.ReTentar = false;
   fRelatorio = Relatorio;
   fVias = Vias;
   fPermiteFormMsg = false;
@@ -424,8 +547,8 @@ void TZuvoECFClass::RelatorioGerencial(const TStrings& Relatorio, int Vias) {
     // Closes a report left open; nothing open is fine.
   }
   {
-    Restaura msg(fMsgAguarde);
-    fMsgAguarde = "Abrindo Relatório Gerencial, aguarde %d seg";
+    Restaura msg(fConfig.MsgAguarde);
+    fConfig.MsgAguarde = "Abrindo Relatório Gerencial, aguarde %d seg";
     AbreRelatorioGerencial();
   }
   ExecutaRelatorio(Relatorio, Vias, false);
@@ -440,7 +563,7 @@ void TZuvoECFClass::CupomVinculado(const std::string& COO, const std::string& Co
 
 void TZuvoECFClass::DoRelatorioGerencial(const TStrings& Relatorio, int Vias) {
   for (int i = 1; i <= Vias; i++) {
-    FormMsgExibe(FormataOuTexto(fMsgRelatorio, {std::string("Relatório Gerêncial"), int64_t{i}}));
+    FormMsgExibe(FormataOuTexto(fConfig.MsgRelatorio, {std::string("Relatório Gerêncial"), int64_t{i}}));
     LinhaRelatorioGerencial(JoinLines(Relatorio));
     if (i < Vias) {
       PulaLinhas(0);
@@ -453,7 +576,7 @@ void TZuvoECFClass::DoRelatorioGerencial(const TStrings& Relatorio, int Vias) {
 
 void TZuvoECFClass::DoCupomVinculado(const TStrings& Relatorio, int Vias) {
   for (int i = 1; i <= Vias; i++) {
-    FormMsgExibe(FormataOuTexto(fMsgRelatorio, {std::string("Cupom Vinculado"), int64_t{i}}));
+    FormMsgExibe(FormataOuTexto(fConfig.MsgRelatorio, {std::string("Cupom Vinculado"), int64_t{i}}));
     LinhaCupomVinculado(JoinLines(Relatorio));
     if (i < Vias) {
       PulaLinhas(0);
@@ -647,7 +770,7 @@ void TZuvoECFClass::LinhaCupomVinculado(const std::string&) {
 void TZuvoECFClass::FechaRelatorio() { DoNaoImplementado("FechaRelatorio"); }
 
 void TZuvoECFClass::PulaLinhas(int NumLinhas) {
-  if (NumLinhas == 0) NumLinhas = fLinhasEntreCupons;
+  if (NumLinhas == 0) NumLinhas = fConfig.LinhasEntreCupons;
   LinhaRelatorioGerencial(StringOfChar(LF, NumLinhas));
 }
 
@@ -753,16 +876,14 @@ void TZuvoECFClass::DoNaoImplementado(const std::string& NomeOperacao) {
 }
 
 void TZuvoECFClass::DoMsgPoucoPapel(const std::string& Mensagem) {
-  const int64_t agora = MonotonicoMs();
-  if (fAvisouPoucoPapel && agora <= fUltimaMsgPoucoPapelMs + int64_t{fMsgPoucoPapel} * 1000)
-    return;
+  if (fAvisouPoucoPapel && !fProximoAvisoPapel.Venceu()) return;
   if (OnMsgPoucoPapel)
     OnMsgPoucoPapel(this);
   else
     Toolkit().messageBox(Mensagem.empty() ? "Detectado pouco papel" : Mensagem,
                          TipoMensagem::Erro, BotoesMensagem::OK);
   fAvisouPoucoPapel = true;
-  fUltimaMsgPoucoPapelMs = agora;
+  fProximoAvisoPapel.Renova(int64_t{fConfig.MsgPoucoPapel} * 1000);
   fUltimaMsgPoucoPapel = Agora();
 }
 
@@ -830,27 +951,27 @@ TZuvoECFAliquota& TZuvoECFClass::AchaAliquotaVenda(const std::string& AliquotaIC
 
 void TZuvoECFClass::ArredondarPorQtd(double& Qtd, int Precisao, double ValorUnitario) {
   const double escala = std::pow(10.0, -Precisao);
-  const double passo = 1.0 / std::pow(10.0, fDecimaisQtd);
+  const double passo = 1.0 / std::pow(10.0, fConfig.DecimaisQtd);
   const double desejado = RoundTo(Qtd * ValorUnitario, Precisao);
   auto impresso = [&] {
     return RoundTo(static_cast<double>(TruncaPreciso(Qtd * ValorUnitario * escala)) / escala,
                    Precisao);
   };
-  while (impresso() < desejado) Qtd = RoundTo(Qtd + passo, -fDecimaisQtd);
+  while (impresso() < desejado) Qtd = RoundTo(Qtd + passo, -fConfig.DecimaisQtd);
 }
 
 // ----- Field setters with checks -----
 
-void TZuvoECFClass::SetTempoInicioMsg(int V) { fTempoInicioMsg = std::min(V, TimeOut()); }
+void TZuvoECFClass::SetTempoInicioMsg(int V) { fConfig.TempoInicioMsg = std::min(V, TimeOut()); }
 
 void TZuvoECFClass::SetDecimaisPreco(int V) {
   if (V < 0 || V > 3) throw Exception("Valor de DecimaisPreco deve estar entre 0-3");
-  fDecimaisPreco = V;
+  fConfig.DecimaisPreco = V;
 }
 
 void TZuvoECFClass::SetDecimaisQtd(int V) {
   if (V < 0 || V > 4) throw Exception("Valor de DecimaisQtd deve estar entre 0-4");
-  fDecimaisQtd = V;
+  fConfig.DecimaisQtd = V;
 }
 
 }  // namespace zuvo

@@ -5,15 +5,22 @@
 // operations its printer offers; what it does not override keeps the base
 // behaviour documented at each declaration (mostly a "não implementada" error).
 //
-// The base class supplies what every driver shares: the command cycle (send,
-// read until the driver's VerificaFimLeitura accepts the answer or the
-// time-out expires, the retry question, the low-paper notice), the wait
-// window with its countdown, the four tables with their look-ups and the
-// composite reports printed in several copies.
+// The base class supplies what every driver shares: the command cycle, the
+// wait window with its countdown, the four tables with their look-ups and
+// the composite reports printed in several copies.
 //
-// A driver that overrides EnviaComando(Cmd) must also write
-//   using TZuvoECFClass::EnviaComando;
-// so that the time-out forms stay visible on it.
+// The command cycle is one flow that lives here (CicloComando): guard, frame,
+// on-line check, transmit, acknowledgement, read until the family's end of
+// answer (and, for a printing command, the end of printing), decode, printer
+// errors, low-paper notice, pause after the command; the per-command settings
+// go back to their defaults on every exit. A family overrides the protected
+// hooks (MontaQuadro, AposTransmitir, ConfirmaRecebimento, VerificaFimLeitura,
+// VerificaFimImpressao, DecodificaResposta, ReiniciaComando) and uses the
+// protected primitives (ConsultaDuranteImpressao, LeByte, LeAte, ...) for the
+// few exchanges outside the cycle; no driver touches the serial port object.
+//
+// The driver is built on the component's device and settings record; it
+// never knows the component.
 #pragma once
 
 #include <cstdint>
@@ -22,13 +29,14 @@
 #include <string>
 #include <vector>
 
+#include "core/ZuvoPlataforma.h"
 #include "core/ZuvoUI.h"
 #include "core/ZuvoUtil.h"
 #include "device/ZuvoBase.h"
+#include "ecf/ZuvoECFConfig.h"
 
 namespace zuvo {
 
-class TZuvoECF;
 class TZuvoECFClass;
 
 enum TZuvoECFEstado {
@@ -140,10 +148,6 @@ using TZuvoECFUnidadesMedida = TListaZuvo<TZuvoECFUnidadeMedida>;
 // ---------------------------------------------------------------------------
 // Events
 
-using TZuvoECFMsgAguarde = std::function<void(const std::string& Mensagem)>;
-using TZuvoECFMsgRetentar =
-    std::function<void(const std::string& Mensagem, const std::string& Situacao, bool& Result)>;
-using TZuvoNotifyEvent = std::function<void(TZuvoECFClass* Sender)>;
 using TZuvoProcedimento = std::function<void()>;
 
 /// Builds a numeric command field: Valor x 10^Decimais, rounded, zero-filled
@@ -153,11 +157,35 @@ std::string CampoNumerico(double Valor, int Decimais, int Tamanho, const std::st
 /// CampoNumerico for a whole number.
 std::string CampoInteiro(int64_t Valor, int Tamanho, const std::string& Campo);
 
+/// Features some families have and the others lack, asked by the application
+/// through the base class instead of by model name.
+enum TZuvoECFRecurso {
+  /// A raw command needs the length of its answer (DefineTamanhoResposta).
+  recTamanhoResposta,
+  /// AchaFPGDescricao programs a description it does not find, so the list
+  /// shown to the operator must be read again afterwards.
+  recAchaFPGPrograma,
+};
+
+/// An answer as the family's DecodificaResposta splits it.
+struct TRespostaECF {
+  /// What EnviaComando returns.
+  std::string Dados;
+  /// The printer's error messages; "" when the command succeeded.
+  std::string Erro;
+  /// The status reports low paper (a notice, not an error).
+  bool PoucoPapel = false;
+  /// Line break between the model and Erro in "Erro retornado pela
+  /// Impressora: " (CR LF, or LF for families whose texts use it).
+  std::string Quebra = CRLF;
+};
+
 class TZuvoECFClass : public WaitWindowOwner {
  public:
-  /// Raises Exception "Essa Classe deve ser instanciada por TZuvoECF" when
-  /// AOwner is null. Resets the device's serial settings to the defaults.
-  explicit TZuvoECFClass(TZuvoECF* AOwner);
+  /// A driver on Device (not owned) and the settings record Config (not
+  /// owned; the component's). Resets the device's serial settings to their
+  /// defaults.
+  TZuvoECFClass(TZuvoDevice& Device, TZuvoECFConfig& Config);
   ~TZuvoECFClass() override;
   TZuvoECFClass(const TZuvoECFClass&) = delete;
   TZuvoECFClass& operator=(const TZuvoECFClass&) = delete;
@@ -184,20 +212,6 @@ class TZuvoECFClass : public WaitWindowOwner {
   /// The printer rounds (true) or truncates.
   virtual bool Arredonda();                        // false
   virtual bool ChequePronto();                     // true
-  /// Reads the answer into RespostaComando, through the wait window when it
-  /// is worth showing. No complete answer: EZuvoECFSemResposta
-  /// "Impressora <modelo> não está respondendo".
-  virtual void LeResposta();
-  /// Writes Cmd. A failed write asks whether to retry: false means "send
-  /// again"; no retry raises EZuvoECFSemResposta.
-  virtual bool TransmitirComando(const std::string& Cmd);
-  /// True when Retorno is a complete answer. Drivers must override.
-  virtual bool VerificaFimLeitura(const std::string& Retorno);
-  /// True when the printer has finished printing and is ready: EmLinha(1).
-  virtual bool VerificaFimImpressao();
-  /// Waits until the printer is on line, asking whether to retry; raises
-  /// EZuvoECFSemResposta "Impressora <modelo> não está em linha".
-  virtual void VerificaEmLinha(int TimeOut = 3);
   /// Body of a complete managerial report: each copy, the pauses, the close.
   virtual void DoRelatorioGerencial(const TStrings& Relatorio, int Vias);
   /// Body of a complete linked receipt.
@@ -280,7 +294,10 @@ class TZuvoECFClass : public WaitWindowOwner {
                                           TStrings& Linhas);
   virtual void LeituraMemoriaFiscalSerial(int ReducaoInicial, int ReducaoFinal,
                                           TStrings& Linhas);
-  /// Sends a command and returns the answer's data. Drivers must override.
+  /// Sends a command and returns the answer's data: runs CicloComando with
+  /// the family's hooks. A family without framing (ecfNenhum) raises the
+  /// "não implementada" error for "EnviaComando". Serial families do not
+  /// override it; a driver without the cycle (the non-fiscal emulator) does.
   virtual std::string EnviaComando(const std::string& Cmd);
   /// The same with a time-out of at least lTimeOut seconds for this call.
   virtual std::string EnviaComando(const std::string& Cmd, int lTimeOut);
@@ -290,12 +307,17 @@ class TZuvoECFClass : public WaitWindowOwner {
   /// saying why.
   virtual bool TestaPodeAbrirCupom();
 
+  // ----- Features asked through the base class -----
+
+  /// True when the printer has the feature (see TZuvoECFRecurso). Base: false.
+  virtual bool Suporta(TZuvoECFRecurso Recurso);
+  /// The answer length the next raw command expects, for families whose
+  /// answers carry no end mark (recTamanhoResposta). Base: ignored.
+  virtual void DefineTamanhoResposta(int Bytes);
+
   // ----- Services -----
 
   void SetAguardandoResposta(bool Valor);
-  /// The reading loop: 100 ms packets until VerificaFimLeitura accepts the
-  /// answer (and, with AguardaImpressao, VerificaFimImpressao) or TimeOut.
-  void DoLeResposta();
   bool PerguntaRetentar(const std::string& Mensagem, const std::string& Situacao);
   [[noreturn]] void DoNaoImplementado(const std::string& NomeOperacao);
   /// The low-paper notice, at most once every MsgPoucoPapel seconds.
@@ -337,41 +359,44 @@ class TZuvoECFClass : public WaitWindowOwner {
 
   // ----- Fields -----
 
-  bool ReTentar() const { return fReTentar; }
-  void SetReTentar(bool V) { fReTentar = V; }
-  bool BloqueiaMouseTeclado() const { return fBloqueiaMouseTeclado; }
-  void SetBloqueiaMouseTeclado(bool V) { fBloqueiaMouseTeclado = V; }
-  bool ExibeMensagem() const { return fExibeMensagem; }
-  void SetExibeMensagem(bool V) { fExibeMensagem = V; }
-  int TempoInicioMsg() const { return fTempoInicioMsg; }
+  // The settings live in the component's record (Config()).
+  bool ReTentar() const { return fConfig.ReTentar; }
+  void SetReTentar(bool V) { fConfig.ReTentar = V; }
+  bool BloqueiaMouseTeclado() const { return fConfig.BloqueiaMouseTeclado; }
+  void SetBloqueiaMouseTeclado(bool V) { fConfig.BloqueiaMouseTeclado = V; }
+  bool ExibeMensagem() const { return fConfig.ExibeMensagem; }
+  void SetExibeMensagem(bool V) { fConfig.ExibeMensagem = V; }
+  int TempoInicioMsg() const { return fConfig.TempoInicioMsg; }
   /// A value above the current TimeOut is stored as TimeOut.
   void SetTempoInicioMsg(int V);
-  int IntervaloAposComando() const { return fIntervaloAposComando; }
-  void SetIntervaloAposComando(int V) { fIntervaloAposComando = V; }
-  const std::string& MsgAguarde() const { return fMsgAguarde; }
-  void SetMsgAguarde(const std::string& V) { fMsgAguarde = V; }
-  const std::string& MsgRelatorio() const { return fMsgRelatorio; }
-  void SetMsgRelatorio(const std::string& V) { fMsgRelatorio = V; }
-  int PausaRelatorio() const { return fPausaRelatorio; }
-  void SetPausaRelatorio(int V) { fPausaRelatorio = V; }
-  int LinhasEntreCupons() const { return fLinhasEntreCupons; }
-  void SetLinhasEntreCupons(int V) { fLinhasEntreCupons = V; }
-  const std::string& MsgPausaRelatorio() const { return fMsgPausaRelatorio; }
-  void SetMsgPausaRelatorio(const std::string& V) { fMsgPausaRelatorio = V; }
-  int MsgPoucoPapel() const { return fMsgPoucoPapel; }
-  void SetMsgPoucoPapel(int V) { fMsgPoucoPapel = V; }
-  bool DescricaoGrande() const { return fDescricaoGrande; }
-  void SetDescricaoGrande(bool V) { fDescricaoGrande = V; }
+  int IntervaloAposComando() const { return fConfig.IntervaloAposComando; }
+  void SetIntervaloAposComando(int V) { fConfig.IntervaloAposComando = V; }
+  const std::string& MsgAguarde() const { return fConfig.MsgAguarde; }
+  void SetMsgAguarde(const std::string& V) { fConfig.MsgAguarde = V; }
+  const std::string& MsgRelatorio() const { return fConfig.MsgRelatorio; }
+  void SetMsgRelatorio(const std::string& V) { fConfig.MsgRelatorio = V; }
+  int PausaRelatorio() const { return fConfig.PausaRelatorio; }
+  void SetPausaRelatorio(int V) { fConfig.PausaRelatorio = V; }
+  int LinhasEntreCupons() const { return fConfig.LinhasEntreCupons; }
+  void SetLinhasEntreCupons(int V) { fConfig.LinhasEntreCupons = V; }
+  const std::string& MsgPausaRelatorio() const { return fConfig.MsgPausaRelatorio; }
+  void SetMsgPausaRelatorio(const std::string& V) { fConfig.MsgPausaRelatorio = V; }
+  int MsgPoucoPapel() const { return fConfig.MsgPoucoPapel; }
+  void SetMsgPoucoPapel(int V) { fConfig.MsgPoucoPapel = V; }
+  bool DescricaoGrande() const { return fConfig.DescricaoGrande; }
+  void SetDescricaoGrande(bool V) { fConfig.DescricaoGrande = V; }
   bool AguardandoResposta() const { return fAguardandoResposta; }
-  const std::string& Operador() const { return fOperador; }
-  void SetOperador(const std::string& V) { fOperador = V; }
+  const std::string& Operador() const { return fConfig.Operador; }
+  void SetOperador(const std::string& V) { fConfig.Operador = V; }
+  /// Per command: set before a printing command so that the read also waits
+  /// for the end of printing. The cycle clears it on every exit.
   bool AguardaImpressao() const { return fAguardaImpressao; }
   void SetAguardaImpressao(bool V) { fAguardaImpressao = V; }
   /// The wait window while FormMsgDoProcedure runs, else null.
   WaitWindow* FormMsg() const { return fFormMsg.get(); }
-  const TZuvoFonte* FormMsgFonte() const { return fFormMsgFonte; }
-  TCor FormMsgColor() const { return fFormMsgColor; }
-  void SetFormMsgColor(TCor V) { fFormMsgColor = V; }
+  const TZuvoFonte* FormMsgFonte() const { return &fConfig.FormMsgFonte; }
+  TCor FormMsgColor() const { return fConfig.FormMsgColor; }
+  void SetFormMsgColor(TCor V) { fConfig.FormMsgColor = V; }
   int FormMsgTecla() const { return fFormMsgTecla; }
   void SetFormMsgTecla(int V) { fFormMsgTecla = V; }
   /// 1 running, 2 finished, 3 stopped by the key.
@@ -390,12 +415,12 @@ class TZuvoECFClass : public WaitWindowOwner {
   const std::string& ComandoEnviado() const { return fComandoEnviado; }
   const std::string& RespostaComando() const { return fRespostaComando; }
   TDateTime UltimaMsgPoucoPapel() const { return fUltimaMsgPoucoPapel; }
-  bool ArredondaPorQtd() const { return fArredondaPorQtd; }
-  void SetArredondaPorQtd(bool V) { fArredondaPorQtd = V; }
-  int DecimaisPreco() const { return fDecimaisPreco; }
+  bool ArredondaPorQtd() const { return fConfig.ArredondaPorQtd; }
+  void SetArredondaPorQtd(bool V) { fConfig.ArredondaPorQtd = V; }
+  int DecimaisPreco() const { return fConfig.DecimaisPreco; }
   /// Outside 0..3: Exception "Valor de DecimaisPreco deve estar entre 0-3".
   void SetDecimaisPreco(int V);
-  int DecimaisQtd() const { return fDecimaisQtd; }
+  int DecimaisQtd() const { return fConfig.DecimaisQtd; }
   /// Outside 0..4: Exception "Valor de DecimaisQtd deve estar entre 0-4".
   void SetDecimaisQtd(int V);
   bool MFD() const { return fMFD; }
@@ -404,13 +429,122 @@ class TZuvoECFClass : public WaitWindowOwner {
   int TimeOut() const { return fDevice->TimeOut(); }
   void SetTimeOut(int V) { fDevice->SetTimeOut(V); }
 
-  TZuvoECFMsgAguarde OnMsgAguarde;
-  TZuvoNotifyEvent OnAguardandoRespostaChange;
-  TZuvoNotifyEvent OnMsgPoucoPapel;
-  TZuvoECFMsgRetentar OnMsgRetentar;
+  /// The settings record this driver reads (the component's).
+  TZuvoECFConfig& Config() const { return fConfig; }
+
+  // The events, kept in the settings record.
+  TZuvoECFMsgAguarde& OnMsgAguarde;
+  TZuvoNotifyEvent& OnAguardandoRespostaChange;
+  TZuvoNotifyEvent& OnMsgPoucoPapel;
+  TZuvoECFMsgRetentar& OnMsgRetentar;
 
  protected:
-  // ----- Shared steps of a driver's EnviaComando -----
+  // ===================================================================
+  // The command cycle: the hooks a family overrides
+  // ===================================================================
+
+  /// Frames Cmd into the printer's command format. Base: raises the
+  /// "não implementada" error for "EnviaComando" (a model without a cycle).
+  virtual std::string MontaQuadro(const std::string& Cmd);
+  /// Right after each write of the frame, before the acknowledgement (modem
+  /// lines a family moves after a send). Base: nothing.
+  virtual void AposTransmitir();
+  /// Reads the family's acknowledgement of the frame just written: true
+  /// accepted, false "write the frame again" (after a retry question);
+  /// raises to give up. Base: true (no acknowledgement).
+  virtual bool ConfirmaRecebimento();
+  /// True when Retorno (the answer so far) is complete. Called by the
+  /// reading loop at least every 100 ms; SilencioMs() tells how long no byte
+  /// has arrived, for rules that end on a quiet line. Base: raises Exception
+  /// "Erro Function VerificaFimLeitura não implementada em " + ModeloStr.
+  virtual bool VerificaFimLeitura(const std::string& Retorno);
+  /// While AguardaImpressao is set and the answer is complete: true when the
+  /// printer has finished printing. The loop asks again at most every 200 ms
+  /// until TimeOut. Base: EmLinha(1).
+  virtual bool VerificaFimImpressao();
+  /// Splits the complete answer (RespostaComando) into the data EnviaComando
+  /// returns, the printer's error text and the low-paper flag. Base: the
+  /// whole answer as data, no error.
+  virtual TRespostaECF DecodificaResposta(const std::string& Resposta);
+  /// Puts the family's per-command settings (an expected answer length, a
+  /// read state) back to their defaults. The cycle calls it on every exit,
+  /// also when the command failed before it was sent. Base: nothing.
+  virtual void ReiniciaComando();
+
+  // ===================================================================
+  // The cycle itself (not virtual: the same for every family)
+  // ===================================================================
+
+  /// Guard, MontaQuadro, VerificaEmLinha(3), purge and transmit until
+  /// ConfirmaRecebimento accepts, LeResposta, DecodificaResposta, low-paper
+  /// notice, printer error (EZuvoECFSemResposta "Erro retornado pela
+  /// Impressora: ..."), pause IntervaloAposComando; returns the data. On
+  /// every exit: AguardandoResposta false, AguardaImpressao and
+  /// TimeOutComando cleared, ReiniciaComando.
+  std::string CicloComando(const std::string& Cmd);
+  /// Reads the answer into RespostaComando, through the wait window when it
+  /// is worth showing. No complete answer: EZuvoECFSemResposta
+  /// "Impressora <modelo> não está respondendo".
+  void LeResposta();
+  /// The reading loop: reads of at most 100 ms until VerificaFimLeitura
+  /// accepts the answer (and, with AguardaImpressao, VerificaFimImpressao)
+  /// or the time-out passes (then the retry question).
+  void DoLeResposta();
+  /// Writes Cmd. A failed write asks whether to retry: false means "send
+  /// again"; no retry raises EZuvoECFSemResposta.
+  bool TransmitirComando(const std::string& Cmd);
+  /// Waits until the printer is on line, asking whether to retry; raises
+  /// EZuvoECFSemResposta "Impressora <modelo> não está em linha".
+  void VerificaEmLinha(int TimeOut = 3);
+  /// Per command: the answer time-out of this command is at least Segundos
+  /// (0: TimeOut alone). Cleared by the cycle on every exit.
+  void SetTimeOutComando(int Segundos) { fTimeOutComando = Segundos; }
+  /// The time-out the reading loop uses: TimeOut, or TimeOutComando when
+  /// larger.
+  int TimeOutLeitura() const;
+
+  // ===================================================================
+  // Primitives for the exchanges a family makes around a command
+  // ===================================================================
+
+  /// The status question a family asks while the printer prints, outside
+  /// the cycle (ComandoEnviado and RespostaComando are left alone): when the
+  /// printer is on line (EmLinha(1); else a 100 ms pause and false), purge,
+  /// write Quadro, AposTransmitir, then read for up to PrazoMs until
+  /// Completa accepts what arrived. Resposta gets what was read. True when
+  /// Completa accepted it; port errors give false, never an exception.
+  bool ConsultaDuranteImpressao(const std::string& Quadro,
+                                const std::function<bool(const std::string&)>& Completa,
+                                std::string& Resposta, int PrazoMs = 1000);
+  /// One byte within PrazoMs (reads of at most 1500 ms each, so a retry
+  /// the user asked for gets a fresh deadline). -1 when none arrived.
+  int LeByte(int PrazoMs);
+  /// Reads a stream (fiscal-memory lines, a multi-block answer) outside the
+  /// cycle: until Fim accepts the bytes read, or, with SilencioMs > 0, no
+  /// byte has arrived for SilencioMs after the first one, or PrazoMs passes.
+  /// Returns what was read (complete or not).
+  std::string LeAte(const std::function<bool(const std::string&)>& Fim, int PrazoMs,
+                    int SilencioMs = 0);
+  /// Writes Bytes outside the cycle (an acknowledgement the host sends, a
+  /// block request). False when the write failed.
+  bool EnviaDireto(const std::string& Bytes);
+  /// Discards what the port holds both ways; never raises.
+  void EsvaziaPorta();
+  /// The modem lines, for families that move them around a send.
+  void DefineDTR(bool Valor);
+  void DefineRTS(bool Valor);
+  bool SinalCTS();
+  /// Milliseconds since the reading loop last received a byte (since it
+  /// started, before the first byte): for end-of-answer rules that end on a
+  /// quiet line.
+  int64_t SilencioMs() const;
+  /// The acknowledgement failure shared by the families with a one-byte
+  /// acknowledgement: purges the port and asks (situation "LerACK") with
+  /// Erro followed by the advice to check the cables and restart the
+  /// printer. True: send the frame again.
+  bool RetentaConfirmacao(const std::string& Erro);
+
+  // ----- Smaller shared steps -----
 
   /// Steps 1-2 of a command: clears the result, ComandoEnviado and
   /// RespostaComando, raises AguardandoResposta for its lifetime, and refuses
@@ -441,8 +575,8 @@ class TZuvoECFClass : public WaitWindowOwner {
     bool fReTentar;
     TZuvoECFMsgRetentar fRetentar;
   };
-  /// Steps 4-5: VerificaEmLinha(3), write time-out 2000 ms, purge, then
-  /// TransmitirComando until it succeeds; keeps Quadro in ComandoEnviado.
+  /// VerificaEmLinha(3), purge, then TransmitirComando (write deadline
+  /// 2000 ms) until it succeeds; keeps Quadro in ComandoEnviado.
   void EnviaQuadro(const std::string& Quadro);
   /// Step 9: the pause after a completed command.
   void AposComando();
@@ -469,7 +603,6 @@ class TZuvoECFClass : public WaitWindowOwner {
   std::string& RespostaComandoRef() { return fRespostaComando; }
   void SetMFD(bool V) { fMFD = V; }
   void SetTermica(bool V) { fTermica = V; }
-  TZuvoECF* Owner() const { return fOwner; }
 
   // The list objects, for drivers that fill them in their Carrega... overrides.
   std::unique_ptr<TZuvoECFAliquotas> fAliquotas;
@@ -484,26 +617,13 @@ class TZuvoECFClass : public WaitWindowOwner {
   bool canClose() override;
   void ExecutaRelatorio(const TStrings& Relatorio, int Vias, bool Vinculado);
 
-  TZuvoECF* fOwner;
   TZuvoDevice* fDevice;
-  bool fReTentar = true;
-  bool fBloqueiaMouseTeclado = true;
-  bool fExibeMensagem = true;
-  int fTempoInicioMsg = 3;
-  int fIntervaloAposComando = 100;
-  std::string fMsgAguarde;
-  std::string fMsgRelatorio;
-  int fPausaRelatorio = 5;
-  int fLinhasEntreCupons = 7;
-  std::string fMsgPausaRelatorio;
-  int fMsgPoucoPapel = 30;
-  bool fDescricaoGrande = false;
+  TZuvoECFConfig& fConfig;
   bool fAguardandoResposta = false;
-  std::string fOperador;
   bool fAguardaImpressao = false;
+  int fTimeOutComando = 0;
+  TPrazo fUltimoDado{0};  // renewed at every byte the reading loop receives
   std::unique_ptr<WaitWindow> fFormMsg;
-  const TZuvoFonte* fFormMsgFonte = nullptr;
-  TCor fFormMsgColor = clHighlight;
   TZuvoProcedimento fFormMsgProcedure;
   int fFormMsgTecla = 0;
   int fFormMsgEstado = 0;
@@ -518,12 +638,9 @@ class TZuvoECFClass : public WaitWindowOwner {
   std::string fComandoEnviado;
   std::string fRespostaComando;
   TDateTime fUltimaMsgPoucoPapel = 0;
-  int64_t fUltimaMsgPoucoPapelMs = 0;
+  TPrazo fProximoAvisoPapel{0};  // the next low-paper notice, no sooner
   bool fAvisouPoucoPapel = false;
   TZuvoECFEstado fEstado = estNaoInicializada;
-  bool fArredondaPorQtd = false;
-  int fDecimaisPreco = 3;
-  int fDecimaisQtd = 3;
   bool fMFD = false;
   bool fTermica = false;
 };

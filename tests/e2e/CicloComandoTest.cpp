@@ -25,12 +25,20 @@ const char ETX = 3;
 
 class DriverQuadro : public TZuvoECFClass {
  public:
-  explicit DriverQuadro(TZuvoECF* Dono) : TZuvoECFClass(Dono) { SetNomeModelo("Quadro"); }
-  using TZuvoECFClass::EnviaComando;
+  DriverQuadro(TZuvoDevice& Device, TZuvoECFConfig& Config) : TZuvoECFClass(Device, Config) {
+    SetNomeModelo("Quadro");
+  }
+
+  using TZuvoECFClass::TransmitirComando;
 
   std::atomic<int> Ocupado{0};  // status checks that still answer "busy"
   int ChecagensImpressao = 0;
+  int Reinicios = 0;
 
+ protected:
+  std::string MontaQuadro(const std::string& Cmd) override {
+    return std::string(1, STX) + Cmd + ETX;
+  }
   bool VerificaFimLeitura(const std::string& R) override {
     return R.size() >= 3 && R[R.size() - 2] == ETX && R[0] == STX;
   }
@@ -42,18 +50,14 @@ class DriverQuadro : public TZuvoECFClass {
     }
     return true;
   }
-  std::string EnviaComando(const std::string& Cmd) override {
-    GuardaComando guarda(*this);
-    EnviaQuadro(std::string(1, STX) + Cmd + ETX);
-    LeResposta();
-    const std::string& r = RespostaComando();
-    char status = r.back();
-    std::string dados = r.substr(1, r.size() - 3);
-    if (status == 'E') ErroImpressora("Comando inválido");
-    if (status == 'P') DoMsgPoucoPapel();
-    AposComando();
-    return dados;
+  TRespostaECF DecodificaResposta(const std::string& r) override {
+    TRespostaECF d;
+    d.Dados = r.substr(1, r.size() - 3);
+    if (r.back() == 'E') d.Erro = "Comando inválido";
+    d.PoucoPapel = r.back() == 'P';
+    return d;
   }
+  void ReiniciaComando() override { Reinicios++; }
 };
 
 // The printer: answers every complete frame with "OK:" + its text.
@@ -74,7 +78,7 @@ struct Ciclo : ::testing::Test {
 
   void SetUp() override {
     ecf.SetModelo(ecfYanco);
-    auto d = std::make_unique<DriverQuadro>(&ecf);
+    auto d = std::make_unique<DriverQuadro>(ecf.Device(), ecf.Config());
     drv = d.get();
     ecf.SubstituiDriver(std::move(d));
     ecf.SetPorta(par.CaminhoEscravo());
@@ -204,6 +208,20 @@ TEST_F(Ciclo, WaitsForTheEndOfPrinting) {
   drv->SetAguardaImpressao(true);
   EXPECT_THROW(ecf.EnviaComando("PRESA"), EZuvoECFSemResposta);
   EXPECT_FALSE(drv->AguardaImpressao());
+}
+
+TEST_F(Ciclo, PerCommandSettingsGoBackOnEveryExit) {
+  par.Inicia([](const std::string& p, PtyPar::Saida& out) { return Responde(p, out); });
+  ecf.EnviaComando("A");
+  EXPECT_EQ(drv->Reinicios, 1);
+
+  // A command refused before it reaches the port resets them too.
+  ecf.Desativar();
+  drv->SetAguardaImpressao(true);
+  EXPECT_THROW(ecf.EnviaComando("B"), EZuvoECFNaoInicializado);
+  EXPECT_FALSE(drv->AguardaImpressao());
+  EXPECT_EQ(drv->Reinicios, 2);
+  EXPECT_FALSE(ecf.AguardandoResposta());
 }
 
 TEST_F(Ciclo, PrinterErrorsAndLowPaper) {

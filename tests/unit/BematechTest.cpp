@@ -33,6 +33,7 @@ class BematechExposto : public TZuvoECFBematech {
   using TZuvoECFBematech::BcdToAsc;
   using TZuvoECFBematech::ListaErros;
   using TZuvoECFBematech::PreparaComando;
+  using TZuvoECFBematech::VerificaFimLeitura;
 };
 
 // The scripted printer. Answers are the bytes after the acknowledgement.
@@ -109,7 +110,7 @@ class Bematech : public ::testing::Test {
  protected:
   void SetUp() override {
     ecf.SetModelo(ecfBematech);
-    auto d = std::make_unique<BematechExposto>(&ecf);
+    auto d = std::make_unique<BematechExposto>(ecf.Device(), ecf.Config());
     drv = d.get();
     ecf.SubstituiDriver(std::move(d));
     ecf.SetPorta(par.CaminhoEscravo());

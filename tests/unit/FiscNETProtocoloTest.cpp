@@ -218,7 +218,10 @@ TEST_F(DriverFiscNET, ForcesItsSerialSettingsAndModel) {
 }
 
 TEST_F(DriverFiscNET, EndOfAnswerRule) {
-  auto& d = drv();
+  struct Exposto : TZuvoECFFiscNET {
+    using TZuvoECFFiscNET::TZuvoECFFiscNET;
+    using TZuvoECFFiscNET::VerificaFimLeitura;
+  } d(ecf.Device(), ecf.Config());
   EXPECT_TRUE(d.VerificaFimLeitura("{2;AbreCupomFiscal;;19}"));
   EXPECT_TRUE(d.VerificaFimLeitura("{0;0;;}"));  // real printers leave the length empty
   EXPECT_FALSE(d.VerificaFimLeitura(""));

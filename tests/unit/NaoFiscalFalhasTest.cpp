@@ -168,7 +168,7 @@ class NaoFiscalSemSinal : public TZuvoECFNaoFiscal {
 
 TEST(NaoFiscalFalhasSinal, APrinterThatNeverGetsReadyEndsInAnErrorAfterTheTimeOut) {
   AmbienteNaoFiscal a;
-  a.ecf.SubstituiDriver(std::make_unique<NaoFiscalSemSinal>(&a.ecf));
+  a.ecf.SubstituiDriver(std::make_unique<NaoFiscalSemSinal>(a.ecf.Device(), a.ecf.Config()));
   a.Ativa();
   auto& driver = dynamic_cast<NaoFiscalSemSinal&>(a.ecf.ECF());
   driver.Pronta = false;

@@ -19,6 +19,7 @@ class DriverGravador : public TZuvoECFClass {
  public:
   using TZuvoECFClass::TZuvoECFClass;
   using TZuvoECFClass::EnviaComando;
+  using TZuvoECFClass::VerificaFimLeitura;
 
   std::vector<std::string> Chamadas;
   TZuvoECFEstado EstadoSimulado = estLivre;
@@ -77,15 +78,18 @@ class DriverGravador : public TZuvoECFClass {
 struct Fixture : ::testing::Test {
   AmbienteTeste amb;
   TZuvoECF ecf;
-  DriverGravador drv{&ecf};
+  DriverGravador drv{ecf.Device(), ecf.Config()};
 };
 
 }  // namespace
 
-TEST(DriverBase, RefusesAnOwnerThatIsNotTheComponent) {
+TEST(DriverBase, TheComponentRefusesADriverOnAnotherSettingsRecord) {
+  AmbienteTeste amb;
+  TZuvoECF ecf;
+  TZuvoECFConfig outro;
   try {
-    TZuvoECFClass d(nullptr);
-    FAIL() << "constructed without an owner";
+    ecf.SubstituiDriver(std::make_unique<TZuvoECFClass>(ecf.Device(), outro));
+    FAIL() << "installed a driver that does not read the component's settings";
   } catch (const Exception& e) {
     EXPECT_STREQ(e.what(), "Essa Classe deve ser instanciada por TZuvoECF");
   }
@@ -120,7 +124,7 @@ TEST_F(Fixture, DefaultsAndIdentity) {
 }
 
 TEST_F(Fixture, OperationsAModelLacksNameThemselves) {
-  TZuvoECFClass b(&ecf);
+  TZuvoECFClass b(ecf.Device(), ecf.Config());
   const std::string sufixo = "\r\n não implementada para a Impressora: Não Definido";
   struct Caso {
     std::function<void()> Chama;
@@ -157,7 +161,7 @@ TEST_F(Fixture, OperationsAModelLacksNameThemselves) {
     }
   }
   try {
-    b.VerificaFimLeitura("x");
+    drv.VerificaFimLeitura("x");
     FAIL();
   } catch (const EZuvoECFCMDInvalido&) {
     FAIL() << "must be the general exception";
@@ -484,7 +488,7 @@ TEST_F(Fixture, LinkedReceiptAndRestoredSettingsAfterAnError) {
     void LinhaRelatorioGerencial(const std::string&) override {
       throw EZuvoECFSemResposta("Impressora X não está respondendo");
     }
-  } f(&ecf);
+  } f(ecf.Device(), ecf.Config());
   f.FechaFalha = false;
   try {
     f.RelatorioGerencial({"a"}, 1);

@@ -63,7 +63,7 @@ struct Componente : ::testing::Test {
   AmbienteTeste amb;
   TZuvoECF ecf;
   DriverEspiao* Espiao() {
-    auto d = std::make_unique<DriverEspiao>(&ecf);
+    auto d = std::make_unique<DriverEspiao>(ecf.Device(), ecf.Config());
     DriverEspiao* p = d.get();
     ecf.SubstituiDriver(std::move(d));
     return p;
