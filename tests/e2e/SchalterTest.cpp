@@ -12,6 +12,7 @@
 #include "component/ZuvoECF.h"
 #include "core/ZuvoPlataforma.h"
 #include "sim/SimSchalter.h"
+#include "support/Erros.h"
 #include "support/PlataformaTeste.h"
 
 using namespace zuvo;
@@ -36,14 +37,6 @@ class SchalterE2E : public ::testing::TestWithParam<std::string> {
   void TearDown() override { ecf.Desativar(); }
   bool Novo() const { return GetParam() == "3.10"; }
   bool NoPapel(const std::string& t) const { return fSim->Papel().find(t) != std::string::npos; }
-  std::string Erro(const std::function<void()>& f) {
-    try {
-      f();
-    } catch (const Exception& e) {
-      return e.what();
-    }
-    return "(nenhum erro)";
-  }
   std::string ErroImpressora(const std::string& Mensagem) {
     return "Erro retornado pela Impressora: Schalter\n\n" + Mensagem;
   }
@@ -138,7 +131,7 @@ TEST_P(SchalterE2E, TablesAreProgrammedAndTheTieToALinkedReceiptIsConfirmed) {
 
   // The operator is asked; No leaves the type unprogrammed and says so.
   const size_t antes = fSim->Recebido().size();
-  EXPECT_EQ(Erro([&] { ecf.ProgramaComprovanteNaoFiscal("Vale", "V02"); }),
+  EXPECT_EQ(teste::MensagemDe([&] { ecf.ProgramaComprovanteNaoFiscal("Vale", "V02"); }),
             "Programaçao de Comprovante não Fiscal cancelada");
   EXPECT_EQ(fSim->Recebido().find("#", antes), std::string::npos);
   EXPECT_NE(amb.Toolkit->Mensagens.back().Texto.find("Forma de Pagamento: Cheque e o "), std::string::npos);
@@ -153,9 +146,9 @@ TEST_P(SchalterE2E, TablesAreProgrammedAndTheTieToALinkedReceiptIsConfirmed) {
   EXPECT_EQ(vale->Descricao, "Vale");
   EXPECT_TRUE(vale->PermiteVinculado);
 
-  EXPECT_NE(Erro([&] { ecf.ProgramaComprovanteNaoFiscal("Troco", "X"); }).find("o valor \"V99\""),
+  EXPECT_NE(teste::MensagemDe([&] { ecf.ProgramaComprovanteNaoFiscal("Troco", "X"); }).find("o valor \"V99\""),
             std::string::npos);
-  EXPECT_EQ(Erro([&] { ecf.ProgramaComprovanteNaoFiscal("Troco", "V09"); }),
+  EXPECT_EQ(teste::MensagemDe([&] { ecf.ProgramaComprovanteNaoFiscal("Troco", "V09"); }),
             "Forma de Pagamento: 09 não encontrada.");
 }
 
@@ -188,7 +181,7 @@ TEST_P(SchalterE2E, TheStatusLettersAndFlags) {
   EXPECT_TRUE(ecf.GavetaAberta());
   fSim->SetRequerZ(true);
   EXPECT_EQ(ecf.Estado(), estRequerZ);
-  EXPECT_EQ(Erro([&] { ecf.AbreCupom(); }),
+  EXPECT_EQ(teste::MensagemDe([&] { ecf.AbreCupom(); }),
             ErroImpressora("Fechamento do dia anterior não foi realizado. Efetue uma REDUÇÃO Z para imprimir "
                            "as Vendas de HOJE."));
   ecf.CorrigeEstadoErro();  // the Z reduction
@@ -202,7 +195,7 @@ TEST_P(SchalterE2E, TheClockIsSetToTheComputersWithinAnHour) {
   EXPECT_NO_THROW(ecf.ECF().MudaHorarioVerao(true));
   EXPECT_FALSE(ecf.HorarioVerao());
   amb.Plataforma.SetCalendario(sistema.Agora() + 3.0 / 24);
-  EXPECT_EQ(Erro([&] { ecf.MudaHorarioVerao(); }),
+  EXPECT_EQ(teste::MensagemDe([&] { ecf.MudaHorarioVerao(); }),
             ErroImpressora("Somente é permitida a alteração da hora para mais ou menos uma hora, uma vez por "
                            "dia e após a Redução Z. (Horario de verão) Erro: (111)"));
 }
@@ -211,20 +204,20 @@ TEST_P(SchalterE2E, EveryFaultEndsInTheFamilysMessage) {
   sim::Falhas f;
   f.Corrompida = true;
   fSim->SetFalhas(f);
-  EXPECT_EQ(Erro([&] { ecf.NumSerie(); }), ErroImpressora("CheckSum do Retorno não é válido."));
+  EXPECT_EQ(teste::MensagemDe([&] { ecf.NumSerie(); }), ErroImpressora("CheckSum do Retorno não é válido."));
   f = {};
   f.SemPapel = true;
   fSim->SetFalhas(f);
-  EXPECT_EQ(Erro([&] { ecf.LeituraX(); }), ErroImpressora("Papel próximo do fim."));
+  EXPECT_EQ(teste::MensagemDe([&] { ecf.LeituraX(); }), ErroImpressora("Papel próximo do fim."));
   EXPECT_TRUE(ecf.PoucoPapel());
   f = {};
   f.Recusa = true;
   fSim->SetFalhas(f);
-  EXPECT_EQ(Erro([&] { ecf.AbreGaveta(); }), ErroImpressora("Comando fora da sequencia"));
+  EXPECT_EQ(teste::MensagemDe([&] { ecf.AbreGaveta(); }), ErroImpressora("Comando fora da sequencia"));
   f = {};
   f.Parcial = true;
   fSim->SetFalhas(f);
-  EXPECT_EQ(Erro([&] { ecf.DataHora(); }), "Impressora Schalter não está respondendo");
+  EXPECT_EQ(teste::MensagemDe([&] { ecf.DataHora(); }), "Impressora Schalter não está respondendo");
   f = {};
   f.IntervaloBytesMs = 3;
   fSim->SetFalhas(f);
@@ -236,9 +229,9 @@ TEST_P(SchalterE2E, EveryFaultEndsInTheFamilysMessage) {
   EXPECT_NO_THROW(ecf.LeituraX());
   fSim->SetFalhas({});
   fSim->SetErroProximo(132);
-  EXPECT_EQ(Erro([&] { ecf.AbreGaveta(); }), ErroImpressora("Houve uma queda de energia"));
+  EXPECT_EQ(teste::MensagemDe([&] { ecf.AbreGaveta(); }), ErroImpressora("Houve uma queda de energia"));
   fSim->SetErroProximo(201);
-  EXPECT_EQ(Erro([&] { ecf.AbreGaveta(); }), ErroImpressora("Erro na impressora Schalter (201)"));
+  EXPECT_EQ(teste::MensagemDe([&] { ecf.AbreGaveta(); }), ErroImpressora("Erro na impressora Schalter (201)"));
   EXPECT_EQ(ecf.Estado(), estLivre);
 }
 

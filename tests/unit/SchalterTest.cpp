@@ -14,6 +14,7 @@
 #include "core/ZuvoPlataforma.h"
 #include "drivers/ZuvoECFSchalter.h"
 #include "sim/PtyPar.h"
+#include "support/Erros.h"
 #include "support/PlataformaTeste.h"
 
 using namespace zuvo;
@@ -105,14 +106,6 @@ class SchalterPty : public ::testing::Test {
     f();
     return relogio.MonotonicoMs() - t0;
   }
-  std::string Erro(const std::function<void()>& f) {
-    try {
-      f();
-    } catch (const Exception& e) {
-      return e.what();
-    }
-    return "(nenhum erro)";
-  }
 
   teste::AmbienteTeste amb;
   Impressora imp;
@@ -160,12 +153,12 @@ TEST_F(SchalterPty, AnErrorCodeEndsABlockReadAtOnceAndNamesThePrinter) {
   EXPECT_EQ(ecf.Device().HandShake(), hsRTS_CTS);  // forced, and the pty has no modem lines
   imp.Responde(224, [](PtyPar::Saida& o) { o.Escreve(B({107})); });
   std::string erro;
-  const int64_t ms = Mede([&] { erro = Erro([&] { ecf.DataHora(); }); });
+  const int64_t ms = Mede([&] { erro = teste::MensagemDe([&] { ecf.DataHora(); }); });
   EXPECT_EQ(erro, "Erro retornado pela Impressora: Schalter\n\nComando inexistente");
   EXPECT_LT(ms, 1000);  // not the 2 s time-out
 
   imp.Responde(20, [](PtyPar::Saida& o) { o.Escreve(B({81})); });
-  EXPECT_EQ(Erro([&] { ecf.LeituraX(); }), "Erro retornado pela Impressora: Schalter\n\nPapel próximo do fim.");
+  EXPECT_EQ(teste::MensagemDe([&] { ecf.LeituraX(); }), "Erro retornado pela Impressora: Schalter\n\nPapel próximo do fim.");
   EXPECT_FALSE(ecf.AguardandoResposta());
 }
 
@@ -181,7 +174,7 @@ TEST_F(SchalterPty, ABlockArrivingInPiecesIsReadWholeAndAWrongOneIsRefused) {
     b[40] = 'X';
     o.Escreve(b);
   });
-  EXPECT_EQ(Erro([&] { ecf.NumCupom(); }),
+  EXPECT_EQ(teste::MensagemDe([&] { ecf.NumCupom(); }),
             "Erro retornado pela Impressora: Schalter\n\nCheckSum do Retorno não é válido.");
 }
 
@@ -205,7 +198,7 @@ TEST_F(SchalterPty, ASerialReportThatNeverComesIsATimeOutNotAnEmptySuccess) {
   ecf.Ativar();
   imp.Responde(21, [](PtyPar::Saida&) {});
   TStrings linhas{"velha"};
-  EXPECT_EQ(Erro([&] { ecf.LeituraMemoriaFiscalSerial(EncodeDate(2026, 1, 1), EncodeDate(2026, 1, 1), linhas); }),
+  EXPECT_EQ(teste::MensagemDe([&] { ecf.LeituraMemoriaFiscalSerial(EncodeDate(2026, 1, 1), EncodeDate(2026, 1, 1), linhas); }),
             "Impressora Schalter não está respondendo");
   EXPECT_TRUE(linhas.empty());
 }
@@ -219,11 +212,11 @@ TEST_F(SchalterPty, TheOlderVersionIsTakenOnlyFromAPrinterThatAnswered) {
   ecf.Desativar();
 
   imp.Responde(228, [](PtyPar::Saida&) {});
-  EXPECT_EQ(Erro([&] { ecf.Ativar(); }), "Impressora Schalter não está respondendo");
+  EXPECT_EQ(teste::MensagemDe([&] { ecf.Ativar(); }), "Impressora Schalter não está respondendo");
   EXPECT_FALSE(ecf.Ativo());
 
   imp.Responde(228, [](PtyPar::Saida& o) { o.Escreve(B({0})); });  // accepted, but no identification
-  EXPECT_EQ(Erro([&] { ecf.Ativar(); }), "Erro inicializando a impressora Schalter");
+  EXPECT_EQ(teste::MensagemDe([&] { ecf.Ativar(); }), "Erro inicializando a impressora Schalter");
   EXPECT_FALSE(ecf.Ativo());
 }
 
@@ -231,7 +224,7 @@ TEST_F(SchalterPty, FieldsThatDoNotFitAreRefusedBeforeAnythingIsSent) {
   ecf.Ativar();
   ecf.AbreCupom();
   const size_t antes = imp.Quadros();
-  EXPECT_EQ(Erro([&] { ecf.VendeItem("1", "X", "T00", 100000, 1); }), "Quantidade deve ser inferior a 99999.");
+  EXPECT_EQ(teste::MensagemDe([&] { ecf.VendeItem("1", "X", "T00", 100000, 1); }), "Quantidade deve ser inferior a 99999.");
   EXPECT_THROW(ecf.VendeItem("1", "X", "T00", 1, 100000000), EZuvoECFCMDInvalido);
   EXPECT_THROW(ecf.VendeItem("1", "X", "Txx", 1, 1), EZuvoECFCMDInvalido);
   EXPECT_THROW(ecf.CancelaItemVendido(10000), EZuvoECFCMDInvalido);
