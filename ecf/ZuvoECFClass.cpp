@@ -66,6 +66,17 @@ std::string CampoInteiro(int64_t Valor, int Tamanho, const std::string& Campo) {
   return InteiroZeros(Valor, Tamanho);
 }
 
+std::string CampoDecimalTexto(double Valor, int Tamanho, const std::string& Campo) {
+  std::string texto = FloatToStr(Valor);
+  // Drop decimals until it fits; the whole part is never cut.
+  for (int decimais = Tamanho - 2; static_cast<int>(texto.size()) > Tamanho && decimais >= 0; decimais--)
+    texto = FloatToStr(RoundTo(Valor, -decimais));
+  if (!std::isfinite(Valor) || Valor < 0 || static_cast<int>(texto.size()) > Tamanho)
+    throw EZuvoECFCMDInvalido("Valor de " + Campo + " (" + FloatToStr(Valor) + ") não cabe no campo de " +
+                              IntToStr(Tamanho) + " dígitos");
+  return CompletaEsquerda(texto, Tamanho, '0');
+}
+
 // ---------------------------------------------------------------------------
 
 TZuvoECFClass::TZuvoECFClass(TZuvoDevice& Device, TZuvoECFConfig& Config)

@@ -156,6 +156,12 @@ using TZuvoProcedimento = std::function<void()>;
 std::string CampoNumerico(double Valor, int Decimais, int Tamanho, const std::string& Campo);
 /// CampoNumerico for a whole number.
 std::string CampoInteiro(int64_t Valor, int Tamanho, const std::string& Campo);
+/// A decimal command field written out as text: Valor in plain decimal
+/// notation with "," as separator ("2,5"), rounded to fewer decimals when it
+/// is longer than Tamanho, '0'-filled on the left to Tamanho. A value whose
+/// whole part does not fit (or a negative one) raises EZuvoECFCMDInvalido
+/// naming Campo before anything is sent.
+std::string CampoDecimalTexto(double Valor, int Tamanho, const std::string& Campo);
 
 /// Features some families have and the others lack, asked by the application
 /// through the base class instead of by model name.
