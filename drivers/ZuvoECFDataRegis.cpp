@@ -896,11 +896,16 @@ void TZuvoECFDataRegis::GravaItem(int Indice) {
   ini.UpdateFile();
 }
 
-void TZuvoECFDataRegis::CarregaEstadoCupom() {
+void TZuvoECFDataRegis::LimpaEstadoCupom() {
   fItens.clear();
-  fDescontoAcrescimo = 0;
   fTotalPago = 0;
+  fDescontoAcrescimo = 0;
   fTotalAcumulado = 0;
+  fCupomPendente = false;
+}
+
+void TZuvoECFDataRegis::CarregaEstadoCupom() {
+  LimpaEstadoCupom();
   const TZuvoECFEstado estado = Estado();
   if (!ArquivoExiste(fArquivoEstado)) {
     if (estado == estVenda) fTotalAcumulado = SubTotal();
@@ -933,11 +938,7 @@ void TZuvoECFDataRegis::CarregaEstadoCupom() {
 }
 
 void TZuvoECFDataRegis::ReiniciaEstadoCupom() {
-  fItens.clear();
-  fTotalPago = 0;
-  fDescontoAcrescimo = 0;
-  fTotalAcumulado = 0;
-  fCupomPendente = false;
+  LimpaEstadoCupom();
   GravaEstadoCupom();
 }
 

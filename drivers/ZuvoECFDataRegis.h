@@ -209,6 +209,7 @@ class TZuvoECFDataRegis : public TZuvoECFClass {
   std::string NomeArquivoEstado();
   void GravaEstadoCupom();
   void GravaItem(int Indice);
+  void LimpaEstadoCupom();
   void CarregaEstadoCupom();
   void ReiniciaEstadoCupom();
 
