@@ -88,7 +88,6 @@ size_t SimDataRegis::Processa(const std::string& P, PtyPar::Saida& Out) {
   }
   if (P[0] == EOT) {
     // The host took a block: the next one goes.
-    fConfirmacoes++;
     ProximoBloco(Out, Atraso(agora));
     return 1;
   }
@@ -675,11 +674,6 @@ void SimDataRegis::AdicionaReducoes(int N) {
 std::vector<std::string> SimDataRegis::Comandos() const {
   std::lock_guard<std::mutex> l(Trava());
   return fComandos;
-}
-
-int SimDataRegis::Confirmacoes() const {
-  std::lock_guard<std::mutex> l(Trava());
-  return fConfirmacoes;
 }
 
 }  // namespace zuvo::sim

@@ -59,8 +59,6 @@ class SimDataRegis : public Simulador {
   void AdicionaReducoes(int N);
   /// Every command accepted so far: letter and parameters.
   std::vector<std::string> Comandos() const;
-  /// EOT bytes the host sent to acknowledge blocks.
-  int Confirmacoes() const;
 
  protected:
   size_t Processa(const std::string& Pendente, PtyPar::Saida& Out) override;
@@ -158,7 +156,6 @@ class SimDataRegis : public Simulador {
   int64_t fOcupadoAte = 0;
 
   std::vector<std::string> fComandos;
-  int fConfirmacoes = 0;
 };
 
 }  // namespace zuvo::sim
