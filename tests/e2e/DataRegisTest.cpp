@@ -273,6 +273,21 @@ TEST_F(DataRegisE2E, AReceiptOpenedBeforeItsFirstItem) {
   EXPECT_EQ(ecf.Estado(), estLivre);
 }
 
+TEST_F(DataRegisE2E, PaperAndDrawerAreReadFromTheStatus) {
+  EXPECT_FALSE(ecf.PoucoPapel());
+  EXPECT_FALSE(ecf.GavetaAberta());
+  sim::Falhas f;
+  f.PoucoPapel = true;
+  fSim->SetFalhas(f);
+  ecf.AbreGaveta();
+  EXPECT_TRUE(ecf.PoucoPapel());
+  EXPECT_TRUE(ecf.GavetaAberta());
+  // Out of paper, a printing command is refused with the printer's text.
+  f.SemPapel = true;
+  fSim->SetFalhas(f);
+  EXPECT_EQ(MensagemDe([&] { ecf.VendeItem("1", "A", "18", 1, 1); }), kErro + "FIM DE PAPEL");
+}
+
 TEST_F(DataRegisE2E, StateFileIsReplacedWholeNeverRewrittenInPlace) {
   ecf.VendeItem("1", "A", "18", 1, 1);
   const std::string arquivo = Drv().ArquivoEstado();
