@@ -94,7 +94,9 @@ std::string TZuvoECFUrano::MensagemErro(unsigned char Codigo) {
   if (Codigo == '!' || Codigo == 'W') return "";
   for (const auto& e : kErros)
     if (e.Codigo == Codigo) return e.Mensagem;
-  return "Erro retornado pelo ECF: " + CompletaEsquerda(IntToStr(Codigo), 2, '0');
+  // At least two digits; a code from 100 up keeps all three.
+  const std::string numero = IntToStr(Codigo);
+  return "Erro retornado pelo ECF: " + (numero.size() < 2 ? "0" + numero : numero);
 }
 
 std::string TZuvoECFUrano::CodigoAliquota(const std::string& AliquotaICMS) {
