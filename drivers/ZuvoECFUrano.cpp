@@ -101,21 +101,27 @@ std::string TZuvoECFUrano::MensagemErro(unsigned char Codigo) {
 
 std::string TZuvoECFUrano::CodigoAliquota(const std::string& AliquotaICMS) {
   switch (CharAt(AliquotaICMS, 1)) {
-    case 'F': return "16";  // substituição tributária
-    case 'I': return "17";  // isento
-    case 'N': return "18";  // não incidência
-    case 'T': return CompletaEsquerda(Copy(AliquotaICMS, 2, 2), 2, '0');
-    default: return "";
+    case 'F':
+      return "16";  // substituição tributária
+    case 'I':
+      return "17";  // isento
+    case 'N':
+      return "18";  // não incidência
+    case 'T':
+      return CompletaEsquerda(Copy(AliquotaICMS, 2, 2), 2, '0');
+    default:
+      return "";
   }
 }
 
 TZuvoECFUrano::TCamposVenda TZuvoECFUrano::CamposVenda(double Qtd, double ValorUnitario) {
   // The flag "2" layout carries three decimals in both fields: it is also
   // the one for a price with a third decimal, which cents would round.
-  const bool fracionaria =
-      RoundTo(Qtd, -3) != RoundTo(Qtd, 0) || RoundTo(ValorUnitario, -3) != RoundTo(ValorUnitario, -2);
+  const bool fracionaria = RoundTo(Qtd, -3) != RoundTo(Qtd, 0) ||
+                           RoundTo(ValorUnitario, -3) != RoundTo(ValorUnitario, -2);
   if (!fracionaria)
-    return {CampoNumerico(Qtd, 0, 7, "Qtd"), CampoNumerico(ValorUnitario, 2, 9, "ValorUnitario"), "0"};
+    return {CampoNumerico(Qtd, 0, 7, "Qtd"), CampoNumerico(ValorUnitario, 2, 9, "ValorUnitario"),
+            "0"};
   const std::string milesimos = CampoNumerico(Qtd, 3, 6, "Qtd");
   return {Copy(milesimos, 1, 3) + "," + Copy(milesimos, 4, 3),
           CampoNumerico(ValorUnitario, 3, 9, "ValorUnitario"), "2"};
@@ -256,11 +262,16 @@ TZuvoECFEstado TZuvoECFUrano::Estado() {
   }
   const unsigned char c = static_cast<unsigned char>(CharAt(EnviaComando("23" + kFim), 1));
   TZuvoECFEstado estado = estDesconhecido;
-  if (c == 'v') estado = estLivre;
-  else if (c == 'w') estado = estVenda;
-  else if (c == 'x' || c == 'y') estado = estPagamento;
-  else if (c == '|') estado = estBloqueada;
-  else if (c >= '}' && c <= 127) estado = estRelatorio;
+  if (c == 'v')
+    estado = estLivre;
+  else if (c == 'w')
+    estado = estVenda;
+  else if (c == 'x' || c == 'y')
+    estado = estPagamento;
+  else if (c == '|')
+    estado = estBloqueada;
+  else if (c >= '}' && c <= 127)
+    estado = estRelatorio;
   SetEstadoCampo(estado);
   return estado;
 }
@@ -285,8 +296,8 @@ void TZuvoECFUrano::CarregaFormasPagamento() {
     TZuvoECFFormaPagamento& f = fFormasPagamento->Add();
     f.Indice = InteiroZeros(j, 2);
     f.Descricao = descricao;
-    f.PermiteVinculado = std::find(vinculados.begin(), vinculados.end(), UpperCase(descricao)) !=
-                         vinculados.end();
+    f.PermiteVinculado =
+        std::find(vinculados.begin(), vinculados.end(), UpperCase(descricao)) != vinculados.end();
   }
 }
 
@@ -322,8 +333,7 @@ void TZuvoECFUrano::VendeItem(const std::string& Codigo, const std::string& Desc
                               double DescontoPorc, const std::string& Unidade) {
   if (Qtd > 9999) throw EZuvoECFCMDInvalido("Quantidade deve ser inferior a 9999.");
   if (Qtd <= 0) throw EZuvoECFCMDInvalido("Quantidade deve ser maior que zero.");
-  if (Trim(AliquotaICMS).empty())
-    throw EZuvoECFCMDInvalido("Aliquota de ICMS não pode ser vazia.");
+  if (Trim(AliquotaICMS).empty()) throw EZuvoECFCMDInvalido("Aliquota de ICMS não pode ser vazia.");
   std::string aliquota = CodigoAliquota(AliquotaICMS);
   if (aliquota.empty()) aliquota = AliquotaPorValor(AliquotaICMS);
   if (ArredondaPorQtd()) ArredondarPorQtd(Qtd, -2, ValorUnitario);
@@ -346,8 +356,8 @@ void TZuvoECFUrano::VendeItem(const std::string& Codigo, const std::string& Desc
 
 void TZuvoECFUrano::SubtotalizaCupom(double DescontoAcrescimo, const std::string&) {
   if (DescontoAcrescimo == 0) return;
-  const std::string valor =
-      std::string(10, ' ') + CampoNumerico(std::fabs(DescontoAcrescimo), 2, 10, "DescontoAcrescimo");
+  const std::string valor = std::string(10, ' ') +
+                            CampoNumerico(std::fabs(DescontoAcrescimo), 2, 10, "DescontoAcrescimo");
   EnviaComando((DescontoAcrescimo > 0 ? "090" : "100") + valor + kFim);
 }
 

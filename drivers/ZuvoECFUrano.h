@@ -130,7 +130,7 @@ class TZuvoECFUrano : public TZuvoECFClass {
   /// Sends one text through "06" blocks.
   void ImprimeTexto(const std::string& Texto);
 
-  int fBytesResp = 0;  // bytes of data the command answers; -1 a stream
+  int fBytesResp = 0;   // bytes of data the command answers; -1 a stream
   bool fBruta = false;  // the command being sent answers one raw byte
   std::string fNumVersaoCache;
   std::string fNumECFCache;

@@ -103,7 +103,7 @@ const std::map<std::string, SimUrano::Comando>& SimUrano::Tabela() {
       {"160", {28, &SimUrano::MemoriaPorData}},    {"161", {28, &SimUrano::MemoriaPorReducao}},
       {"16", {27, &SimUrano::MemoriaSerial}},      {"200", {10, &SimUrano::AvancaPapel}},
       {"23", {7, &SimUrano::Estado}},              {"24", {9, &SimUrano::Registro}},
-      {"271", {8, &SimUrano::Papel}},              {"34", {152, &SimUrano::Consumidor}},
+      {"271", {8, &SimUrano::EstadoPapel}},              {"34", {152, &SimUrano::Consumidor}},
   };
   return t;
 }
@@ -239,7 +239,8 @@ std::string SimUrano::VendeItem(const std::string& C) {
 std::string SimUrano::CancelaItem(const std::string& C) {
   const int64_t n = Digitos(Trecho(C, 24, 3));
   const auto& itens = fECF.Itens();
-  if (n >= 1 && static_cast<size_t>(n) <= itens.size() && itens[static_cast<size_t>(n - 1)].Cancelado)
+  if (n >= 1 && static_cast<size_t>(n) <= itens.size() &&
+      itens[static_cast<size_t>(n - 1)].Cancelado)
     return Status('U');
   return Conclui(fECF.CancelaItem(n < 0 ? 0 : static_cast<int>(n)));
 }
@@ -256,7 +257,8 @@ std::string SimUrano::Paga(const std::string& C) {
   // method(2) text(17) value in cents(11) linked receipt(1)
   const int64_t forma = Digitos(Trecho(C, 2, 2));
   if (forma < 0 || forma >= static_cast<int64_t>(fECF.Formas().size())) return Status(']');
-  const ErroFiscal e = fECF.Paga(static_cast<int>(forma), Digitos(Trecho(C, 21, 11)), Apara(Trecho(C, 4, 17)));
+  const ErroFiscal e =
+      fECF.Paga(static_cast<int>(forma), Digitos(Trecho(C, 21, 11)), Apara(Trecho(C, 4, 17)));
   if (e == ErroFiscal::Nenhum && Trecho(C, 32, 1) == "1" &&
       fECF.Formas()[static_cast<size_t>(forma)].PermiteVinculado) {
     fVinculadoCOO = fECF.COO();
@@ -379,7 +381,9 @@ std::string SimUrano::Estado(const std::string&) {
   return "v";
 }
 
-std::string SimUrano::Papel(const std::string&) { return FalhasAtivas().PoucoPapel ? "1" : "0"; }
+std::string SimUrano::EstadoPapel(const std::string&) {
+  return FalhasAtivas().PoucoPapel ? "1" : "0";
+}
 
 std::string SimUrano::Registro(const std::string& C) {
   std::string valor;

@@ -88,7 +88,7 @@ class SimUrano : public Simulador {
   std::string AvancaPapel(const std::string& C);
   std::string Estado(const std::string& C);
   std::string Registro(const std::string& C);
-  std::string Papel(const std::string& C);
+  std::string EstadoPapel(const std::string& C);
   std::string Consumidor(const std::string& C);
 
   /// The data of register Numero; false for a register the printer lacks.

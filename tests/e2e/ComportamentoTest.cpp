@@ -130,7 +130,8 @@ TEST_P(Comportamento, LoadsTheTables) {
     // Sold by slot: a rate by value is refused before anything is sent.
     EXPECT_EQ(ecf.Aliquotas().Count(), 0);
     ecf.AbreCupom();
-    EXPECT_THROW(ecf.VendeItem("1", "ITEM", FloatToStr(f.ValorAliquota), 1, 1), EZuvoECFCMDInvalido);
+    EXPECT_THROW(ecf.VendeItem("1", "ITEM", FloatToStr(f.ValorAliquota), 1, 1),
+                 EZuvoECFCMDInvalido);
     ecf.CancelaCupom();
   }
   EXPECT_NE(ecf.AchaFPGIndice(f.FormaDinheiro), nullptr);

@@ -31,7 +31,7 @@ struct Impressora {
   std::mutex m;
   std::vector<std::string> comandos;
   std::map<std::string, std::string> respostas;
-  size_t pedaco = 0;  // answers in pieces of this size...
+  size_t pedaco = 0;    // answers in pieces of this size...
   int intervaloMs = 0;  // ...this far apart
 
   void Define(const std::string& Cmd, const std::string& Resposta) {
@@ -59,7 +59,7 @@ struct Impressora {
     const std::string cmd = p.substr(2, fim + 3);
     comandos.push_back(cmd);
     auto r = respostas.find(cmd);
-    const std::string resposta = r != respostas.end() ? r->second
+    const std::string resposta = r != respostas.end()    ? r->second
                                  : cmd.starts_with("24") ? Registro("")
                                  : cmd == "23XXXXX"      ? "v"
                                                          : "!";
@@ -100,7 +100,9 @@ class Urano : public ::testing::Test {
 TEST_F(Urano, FramesARegisterReadAndWaitsForItsWholeAnswerInPieces) {
   // RTS/CTS is forced, and works on a port without modem lines.
   EXPECT_EQ(ecf.Device().HandShake(), hsRTS_CTS);
-  EXPECT_EQ(TZuvoECFUrano::PreparaComando("2418XXXXX"), "\x1b" "f2418XXXXX");
+  EXPECT_EQ(TZuvoECFUrano::PreparaComando("2418XXXXX"),
+            "\x1b"
+            "f2418XXXXX");
   EXPECT_EQ(TZuvoECFUrano::PreparaComando(""), "");
 
   // 22 bytes, three at a time: neither the status byte nor a part of the
@@ -108,14 +110,16 @@ TEST_F(Urano, FramesARegisterReadAndWaitsForItsWholeAnswerInPieces) {
   imp.Define("2418XXXXX", Registro("000251"));
   imp.EmPedacos(3, 120);
   EXPECT_EQ(ecf.NumCupom(), "000251");
-  EXPECT_EQ(ecf.ComandoEnviado(), "\x1b" "f2418XXXXX");
+  EXPECT_EQ(ecf.ComandoEnviado(),
+            "\x1b"
+            "f2418XXXXX");
   EXPECT_EQ(ecf.RespostaComando().size(), 22u);
 
   // The state query answers one raw byte, without a status.
   const std::vector<std::pair<char, TZuvoECFEstado>> estados = {
-      {'v', estLivre},    {'w', estVenda},      {'x', estPagamento}, {'y', estPagamento},
-      {'|', estBloqueada}, {'}', estRelatorio}, {'\x7f', estRelatorio}, {'z', estDesconhecido},
-      {'!', estDesconhecido}};
+      {'v', estLivre},        {'w', estVenda},        {'x', estPagamento},
+      {'y', estPagamento},    {'|', estBloqueada},    {'}', estRelatorio},
+      {'\x7f', estRelatorio}, {'z', estDesconhecido}, {'!', estDesconhecido}};
   imp.EmPedacos(0, 0);
   for (const auto& [byte, estado] : estados) {
     imp.Define("23XXXXX", std::string(1, byte));
@@ -153,16 +157,29 @@ TEST_F(Urano, StatusCodesListedUnlistedAndLowPaper) {
 TEST_F(Urano, SaleLayoutsAndRateCodes) {
   ecf.VendeItem("789", "ARROZ", "T1", 2.5, 1.99, 0, "KG");
   EXPECT_EQ(Ultimo(), "01" + CompletaDireita("789", 13) + CompletaDireita("ARROZ", 66) +
-                          "002,500" "000001990" "01" "KG" "2" "XXXXX");
+                          "002,500"
+                          "000001990"
+                          "01"
+                          "KG"
+                          "2"
+                          "XXXXX");
   ecf.VendeItem("1", "FEIJAO", "F", 3, 1.99);
-  EXPECT_EQ(Ultimo().substr(81), "0000003" "000000199" "16" "  " "0" "XXXXX");
+  EXPECT_EQ(Ultimo().substr(81),
+            "0000003"
+            "000000199"
+            "16"
+            "  "
+            "0"
+            "XXXXX");
   ecf.VendeItem("1", "SAL", "I", 1, 2);
   EXPECT_EQ(Ultimo().substr(97, 2), "17");
   ecf.VendeItem("1", "AGUA", "N", 1, 2);
   EXPECT_EQ(Ultimo().substr(97, 2), "18");
   // A price with a third decimal goes in thousandths, not rounded to cents.
   ecf.VendeItem("1", "GASOLINA", "T02", 3, 5.499);
-  EXPECT_EQ(Ultimo().substr(81, 16), "003,000" "000005499");
+  EXPECT_EQ(Ultimo().substr(81, 16),
+            "003,000"
+            "000005499");
   EXPECT_EQ(Ultimo()[101], '2');
 }
 
@@ -179,20 +196,28 @@ TEST_F(Urano, ItemDiscountIsAShareOfTheItemsValue) {
   // 10% of 3 x 2.00 is 0.60; on the unit price alone it would be 0.20.
   ecf.VendeItem("1", "ITEM", "T01", 3, 2, 10);
   ASSERT_EQ(imp.Comandos().size(), 2u);
-  EXPECT_EQ(Ultimo(), "030" + CompletaDireita("Desconto Aplicado", 26) + "00000000060" "XXXXX");
+  EXPECT_EQ(Ultimo(), "030" + CompletaDireita("Desconto Aplicado", 26) +
+                          "00000000060"
+                          "XXXXX");
 }
 
 TEST_F(Urano, RateByValueSaysThePrinterSellsBySlot) {
   const std::string msg = MensagemDe([&] { ecf.VendeItem("1", "ITEM", "18", 1, 1); });
-  EXPECT_EQ(msg, "Aliquota nao encontrada: 18\nA impressora Urano vende pela posição da alíquota "
-                 "(\"T01\", \"T02\"...) ou F, I, N");
+  EXPECT_EQ(msg,
+            "Aliquota nao encontrada: 18\nA impressora Urano vende pela posição da alíquota "
+            "(\"T01\", \"T02\"...) ou F, I, N");
   EXPECT_EQ(MensagemDe([&] { ecf.VendeItem("1", "ITEM", "X", 1, 1); }), "Aliquota inválida: X");
   EXPECT_TRUE(imp.Comandos().empty());
 }
 
 TEST_F(Urano, CaptureOfTheFiscalMemoryReadsTheWholeStream) {
   const TDateTime de = EncodeDate(2026, 12, 1), ate = EncodeDate(2026, 12, 6);
-  const std::string cmd = "16" "011226" "061226" "00000000" "XXXXX";
+  const std::string cmd =
+      "16"
+      "011226"
+      "061226"
+      "00000000"
+      "XXXXX";
   // The literal reading (expected length -1) ended before the first byte
   // and returned nothing: the report comes in pieces with pauses.
   imp.Define(cmd, "!LEITURA DA MEMORIA FISCAL\r\nCRZ 0011\r\nCRZ 0012\r\nTOTAL\r\n");
@@ -224,7 +249,8 @@ TEST_F(Urano, OperationsWithoutACommandSayNotImplemented) {
       {"LeituraMemoriaFiscalSerial", [&] { ecf.LeituraMemoriaFiscalSerial(1, 2, linhas); }},
   };
   for (const auto& [nome, op] : casos)
-    EXPECT_EQ(MensagemDe(op), "Procedure: " + nome + "\r\n não implementada para a Impressora: Urano");
+    EXPECT_EQ(MensagemDe(op),
+              "Procedure: " + nome + "\r\n não implementada para a Impressora: Urano");
   EXPECT_EQ(MensagemDe([&] { ecf.AbreGaveta(); }), "A Impressora Urano não manipula Gavetas");
   // Already out of daylight saving time: nothing to do.
   EXPECT_NO_THROW(ecf.ECF().MudaHorarioVerao(false));
@@ -254,12 +280,16 @@ TEST_F(Urano, ReceiptCommandsAndTheCustomerAtTheClose) {
   ecf.EfetuaPagamento("00", 10, "TROCO");
   ecf.CancelaItemVendido(7);
   ecf.PulaLinhas(0);
-  EXPECT_EQ(imp.Comandos(), (std::vector<std::string>{
-                                "100" + std::string(10, ' ') + "0000000150XXXXX",
-                                "090" + std::string(10, ' ') + "0000000200XXXXX",
-                                "04" "00" + CompletaDireita("TROCO", 17) + "00000001000" "0XXXXX",
-                                "02" + CompletaDireita("Item Cancelado", 22) + "007XXXXX",
-                                "20007XXXXX"}));
+  EXPECT_EQ(imp.Comandos(),
+            (std::vector<std::string>{"100" + std::string(10, ' ') + "0000000150XXXXX",
+                                      "090" + std::string(10, ' ') + "0000000200XXXXX",
+                                      "04"
+                                      "00" +
+                                          CompletaDireita("TROCO", 17) +
+                                          "00000001000"
+                                          "0XXXXX",
+                                      "02" + CompletaDireita("Item Cancelado", 22) + "007XXXXX",
+                                      "20007XXXXX"}));
 }
 
 TEST_F(Urano, ManagerialTextInBlocksOfTenLines) {
