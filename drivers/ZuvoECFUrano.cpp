@@ -107,8 +107,13 @@ std::string TZuvoECFUrano::CodigoAliquota(const std::string& AliquotaICMS) {
       return "17";  // isento
     case 'N':
       return "18";  // não incidência
-    case 'T':
-      return CompletaEsquerda(Copy(AliquotaICMS, 2, 2), 2, '0');
+    case 'T': {
+      // One or two digits: a longer slot would be cut to another one.
+      const std::string slot = Copy(AliquotaICMS, 2);
+      if (slot.empty() || slot.size() > 2 || SoDigitos(slot) != slot)
+        throw EZuvoECFCMDInvalido("Aliquota inválida: " + AliquotaICMS);
+      return CompletaEsquerda(slot, 2, '0');
+    }
     default:
       return "";
   }

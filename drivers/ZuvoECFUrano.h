@@ -35,7 +35,8 @@ class TZuvoECFUrano : public TZuvoECFClass {
   /// ECF: " + the byte's value for a code the printer does not list.
   static std::string MensagemErro(unsigned char Codigo);
   /// The rate code of the sale: F "16", I "17", N "18", "T" + slot in two
-  /// digits ("T1" gives "01"); "" for a rate given by its value.
+  /// digits ("T1" gives "01"; "T123" raises EZuvoECFCMDInvalido); "" for a
+  /// rate given by its value.
   static std::string CodigoAliquota(const std::string& AliquotaICMS);
   /// Quantity, unit price and flag of the sale ("01").
   struct TCamposVenda {

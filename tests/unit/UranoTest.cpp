@@ -175,6 +175,7 @@ TEST_F(Urano, SaleLayoutsAndRateCodes) {
   EXPECT_EQ(Ultimo().substr(97, 2), "17");
   ecf.VendeItem("1", "AGUA", "N", 1, 2);
   EXPECT_EQ(Ultimo().substr(97, 2), "18");
+  EXPECT_EQ(MensagemDe([&] { ecf.VendeItem("1", "X", "T123", 1, 2); }), "Aliquota inválida: T123");
   // A price with a third decimal goes in thousandths, not rounded to cents.
   ecf.VendeItem("1", "GASOLINA", "T02", 3, 5.499);
   EXPECT_EQ(Ultimo().substr(81, 16),
