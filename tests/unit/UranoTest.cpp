@@ -185,7 +185,7 @@ TEST_F(Urano, SaleLayoutsAndRateCodes) {
 }
 
 TEST_F(Urano, FractionalQuantityFromAThousandIsRefusedNotCut) {
-  // The literal layout sent 1234.5 as "234,500".
+  // Three digits before the comma: 1234.5 must not go as "234,500".
   EXPECT_EQ(MensagemDe([&] { ecf.VendeItem("1", "ITEM", "T01", 1234.5, 1); }),
             "Valor de Qtd (1234,5) não cabe no campo de 6 dígitos");
   EXPECT_TRUE(imp.Comandos().empty());
@@ -219,8 +219,8 @@ TEST_F(Urano, CaptureOfTheFiscalMemoryReadsTheWholeStream) {
       "061226"
       "00000000"
       "XXXXX";
-  // The literal reading (expected length -1) ended before the first byte
-  // and returned nothing: the report comes in pieces with pauses.
+  // No length is known for the report: it comes in pieces with pauses and
+  // must be read to its end, not taken as complete before the first byte.
   imp.Define(cmd, "!LEITURA DA MEMORIA FISCAL\r\nCRZ 0011\r\nCRZ 0012\r\nTOTAL\r\n");
   imp.EmPedacos(10, 150);
   TStrings linhas;
@@ -239,7 +239,7 @@ TEST_F(Urano, CaptureOfTheFiscalMemoryReadsTheWholeStream) {
 }
 
 TEST_F(Urano, OperationsWithoutACommandSayNotImplemented) {
-  // The literal reading did nothing and reported success.
+  // Doing nothing would report success for what the printer never did.
   TStrings linhas;
   const std::vector<std::pair<std::string, std::function<void()>>> casos = {
       {"ProgramaAliquota", [&] { ecf.ProgramaAliquota(18, 'T'); }},
