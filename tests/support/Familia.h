@@ -33,6 +33,12 @@ struct Familia {
   std::string FormaOutra = "02";    ///< a second payment method
   bool TemGaveta = true;            ///< AbreGaveta works
   bool TemVinculado = true;         ///< linked receipts work
+  /// The printer's tax-rate table can be read. False: the rate list stays
+  /// empty, Aliquota and OutraAliquota are slot codes ("T01") and a rate by
+  /// value is refused.
+  bool LeAliquotas = true;
+  /// The printer prints the closing message kept from SubtotalizaCupom.
+  bool ImprimeMensagem = true;
   int TimeOut = 2;                  ///< answer time-out for the suite (seconds)
   bool LeRespostas = true;          ///< the printer answers (a silent one can be noticed)
   bool InformaPoucoPapel = true;    ///< the printer reports low paper

@@ -55,6 +55,7 @@ std::vector<Caso> Casos() {
   c.push_back({"Daruma", fs2000, "\x1d\x05\r", ":", "\x1b\xc8\r"});
   c.push_back({"Daruma", mfd, "\x1d\xff\r", ":", "\x1b\xc8\r"});
   c.push_back({"FiscNET", {}, FiscNET("LeInteiro;NomeInteiro=\"EstadoFiscal\""), "{1;0;", FiscNET("AbreCupomFiscal")});
+  c.push_back({"Urano", {}, "\x1b" "f2497XXXXX", "!", "\x1b" "f00XXXXX"});
   c.push_back({"NaoFiscal", {}, "", "", ""});
   return c;
 }
@@ -90,6 +91,18 @@ std::string ComandoAleatorio(const std::string& Familia, const OpcoesSimulador& 
     // Its commands are mostly the bytes from 192 up.
     const char cmd = G() % 4 ? static_cast<char>(192 + G() % 64) : byte();
     return std::string("\x1b") + cmd + campos + (G() % 4 == 0 ? "\xff" : "") + "\r";
+  }
+  if (Familia == "Urano") {
+    // Commands are known by their length: half of them get exactly it.
+    static const std::pair<const char*, size_t> kComandos[] = {
+        {"00", 7},   {"01", 107}, {"02", 32},  {"030", 45}, {"04", 38},  {"050", 16},
+        {"06", 487}, {"07", 15},  {"081", 16}, {"090", 28}, {"100", 28}, {"110", 8},
+        {"111", 8},  {"12", 15},  {"160", 28}, {"161", 28}, {"16", 27},  {"200", 10},
+        {"23", 7},   {"24", 9},   {"271", 8},  {"34", 152}};
+    const auto& [codigo, tamanho] = kComandos[G() % std::size(kComandos)];
+    std::string c = codigo;
+    c += G() % 2 ? (campos + digitos(tamanho)).substr(0, tamanho - c.size() - 5) : campos;
+    return "\x1b" "f" + c + (G() % 4 ? "XXXXX" : "");
   }
   if (Familia == "FiscNET") {
     std::string c = kNomesFiscNET[G() % std::size(kNomesFiscNET)];
