@@ -49,8 +49,12 @@ const ErroMecaf kErros[] = {
     {32, "Cupom anterior não pode ser cancelado"},
     {33, "Detectado falta de papel"},
     {37, "Necessário realizar intervenção fiscal"},
-    {38, "Memória fiscal não permite mais realizar vendas. Só é possível efetuar Leitura X ou da Mem.Fiscal."},
-    {39, "OCORREU ALGUM PROBLEMA NA MEMORIA FISCAL. Será necessário realizar uma Intervenção Técnica Só é possível efetuar Leitura X ou da Mem.Fiscal."},
+    {38,
+     "Memória fiscal não permite mais realizar vendas. Só é possível efetuar Leitura X ou da "
+     "Mem.Fiscal."},
+    {39,
+     "OCORREU ALGUM PROBLEMA NA MEMORIA FISCAL. Será necessário realizar uma Intervenção Técnica "
+     "Só é possível efetuar Leitura X ou da Mem.Fiscal."},
     {40, "Necessário programar a Data do Relógio"},
     {41, "Número máximo de itens por cupom ultrapassado"},
     {44, "Impressora em Estado de impressão de cheque"},
@@ -78,12 +82,26 @@ int DigitoHex(char C) {
 // The first of Busca..Ultima that is not taken, or Posicao when it names one
 // of Primeira..Ultima; Ultima + 1 when the table is full.
 int PosicaoTabela(const std::string& Posicao, int Primeira, int Ultima, int Busca,
-            const std::function<bool(int)>& Ocupada) {
+                  const std::function<bool(int)>& Ocupada) {
   int n = static_cast<int>(StrToIntDef(Trim(Posicao), -1));
   if (n >= Primeira && n <= Ultima) return n;
   for (n = Busca; n <= Ultima && Ocupada(n); n++) {
   }
   return n;
+}
+
+// Sets the description of the record at Indice, adding it when it is new
+// (a position programmed again keeps one record).
+template <class Lista>
+void Registra(Lista& L, const std::string& Indice, const std::string& Descricao) {
+  for (const auto& item : L)
+    if (item->Indice == Indice) {
+      item->Descricao = Descricao;
+      return;
+    }
+  auto& novo = L.Add();
+  novo.Indice = Indice;
+  novo.Descricao = Descricao;
 }
 
 }  // namespace
@@ -133,8 +151,7 @@ TRespostaECF TZuvoECFMecaf::DecodificaResposta(const std::string& Resposta) {
   }
   // Neither "+" nor "-" is no confirmation: a garbled answer must not pass
   // for a receipt opened or an item sold.
-  if (sinal != '+')
-    throw EZuvoECFSemResposta("Resposta inválida da Impressora " + ModeloStr() + " (sinal)");
+  if (sinal != '+') RespostaInvalida("sinal");
   // Low paper is where the answer says it: the status byte S2 in the status,
   // the code of an action; a query's characters 6-7 are its data.
   if (fStatus)
@@ -152,6 +169,10 @@ void TZuvoECFMecaf::ReiniciaComando() {
 
 // ----- Small command shapes -----
 
+void TZuvoECFMecaf::RespostaInvalida(const std::string& Campo) {
+  throw EZuvoECFSemResposta("Resposta inválida da Impressora " + ModeloStr() + " (" + Campo + ")");
+}
+
 std::string TZuvoECFMecaf::ConsultaOpcional(const std::string& Cmd) {
   fRecusaResponde = true;
   return EnviaComando(Cmd);
@@ -161,18 +182,14 @@ int64_t TZuvoECFMecaf::Numero(const std::string& Resposta, int Inicio, int Count
                               const std::string& Campo) {
   const std::string texto = CampoResposta(Resposta, Inicio, Count, Campo);
   for (char c : texto)
-    if (!EhDigito(c))
-      throw EZuvoECFSemResposta("Resposta inválida da Impressora " + ModeloStr() + " (" + Campo +
-                                ")");
+    if (!EhDigito(c)) RespostaInvalida(Campo);
   return StrToInt(texto);
 }
 
 int TZuvoECFMecaf::ByteHex(const std::string& Resposta, int Inicio, const std::string& Campo) {
   const std::string texto = CampoResposta(Resposta, Inicio, 2, Campo);
   const int alto = DigitoHex(texto[0]), baixo = DigitoHex(texto[1]);
-  if (alto < 0 || baixo < 0)
-    throw EZuvoECFSemResposta("Resposta inválida da Impressora " + ModeloStr() + " (" + Campo +
-                              ")");
+  if (alto < 0 || baixo < 0) RespostaInvalida(Campo);
   return alto * 16 + baixo;
 }
 
@@ -324,7 +341,8 @@ void TZuvoECFMecaf::CarregaAliquotas() {
   const int altas = ByteHex(iss, 8, "ISS"), baixas = ByteHex(iss, 10, "ISS");
   const std::string taxas = EnviaComando("30");
   for (int i = 0; i < 16; i++) {
-    const double valor = RoundTo(static_cast<double>(Numero(taxas, 6 + 4 * i, 4, "Aliquota")) / 100, -2);
+    const double valor =
+        RoundTo(static_cast<double>(Numero(taxas, 6 + 4 * i, 4, "Aliquota")) / 100, -2);
     if (valor <= 0) continue;
     TZuvoECFAliquota& a = fAliquotas->Add();
     a.Indice = "T" + InteiroZeros(i, 2);
@@ -349,15 +367,17 @@ void TZuvoECFMecaf::ProgramaAliquota(double Aliquota, char Tipo, const std::stri
   a->Tipo = servico ? 'S' : 'T';
 }
 
+// Payment methods (positions 00-15) and non-fiscal receipt types (16-31)
+// share the table of command 29; register 50 + n reads position n.
+std::string TZuvoECFMecaf::DescricaoTabela(int Posicao) {
+  return Trim(Copy(EnviaComando("34M" + CampoInteiro(Posicao + 50, 2, "Registro")), 6, 16));
+}
+
 void TZuvoECFMecaf::CarregaFormasPagamento() {
   TZuvoECFClass::CarregaFormasPagamento();
-  for (int i = 0; i < 16; i++) {
-    const std::string descricao = Trim(Copy(EnviaComando("34M" + CampoInteiro(i + 50, 2, "Registro")), 6, 16));
-    if (descricao.empty()) continue;
-    TZuvoECFFormaPagamento& f = fFormasPagamento->Add();
-    f.Indice = InteiroZeros(i, 2);
-    f.Descricao = descricao;
-  }
+  for (int i = 0; i < 16; i++)
+    if (const std::string d = DescricaoTabela(i); !d.empty())
+      Registra(*fFormasPagamento, InteiroZeros(i, 2), d);
 }
 
 void TZuvoECFMecaf::ProgramaFormaPagamento(const std::string& Descricao, bool,
@@ -365,26 +385,18 @@ void TZuvoECFMecaf::ProgramaFormaPagamento(const std::string& Descricao, bool,
   // The printer has no linked-receipt flag for a payment method.
   const std::string descricao = CompletaDireita(Descricao, 16);
   CarregaFormasPagamento();
-  const int n = PosicaoTabela(Posicao, 1, 15, 0,
-                              [this](int i) { return AchaFPGIndice(InteiroZeros(i, 2)); });
+  const int n =
+      PosicaoTabela(Posicao, 1, 15, 0, [this](int i) { return AchaFPGIndice(InteiroZeros(i, 2)); });
   if (n > 15) throw Exception("Não há espaço para programar novas Formas de Pagamento");
   EnviaComando("29" + CampoInteiro(n, 2, "Posicao") + descricao);
-  TZuvoECFFormaPagamento* f = AchaFPGIndice(InteiroZeros(n, 2));
-  if (!f) f = &fFormasPagamento->Add();
-  f->Indice = InteiroZeros(n, 2);
-  f->Descricao = Trim(descricao);
+  Registra(*fFormasPagamento, InteiroZeros(n, 2), Trim(descricao));
 }
 
 void TZuvoECFMecaf::CarregaComprovantesNaoFiscais() {
   TZuvoECFClass::CarregaComprovantesNaoFiscais();
-  // Positions 16-31 of the table the payment methods share (registers 66-81).
-  for (int i = 16; i < 32; i++) {
-    const std::string descricao = Trim(Copy(EnviaComando("34M" + CampoInteiro(i + 50, 2, "Registro")), 6, 16));
-    if (descricao.empty()) continue;
-    TZuvoECFComprovanteNaoFiscal& c = fComprovantesNaoFiscais->Add();
-    c.Indice = InteiroZeros(i, 2);
-    c.Descricao = descricao;
-  }
+  for (int i = 16; i < 32; i++)
+    if (const std::string d = DescricaoTabela(i); !d.empty())
+      Registra(*fComprovantesNaoFiscais, InteiroZeros(i, 2), d);
 }
 
 void TZuvoECFMecaf::ProgramaComprovanteNaoFiscal(const std::string& Descricao, const std::string&,
@@ -395,10 +407,7 @@ void TZuvoECFMecaf::ProgramaComprovanteNaoFiscal(const std::string& Descricao, c
                               [this](int i) { return AchaCNFIndice(InteiroZeros(i, 2)); });
   if (n > 31) throw Exception("Não há espaço para programar novos Comprovantes não Fiscais");
   EnviaComando("29" + CampoInteiro(n, 2, "Posicao") + descricao);
-  TZuvoECFComprovanteNaoFiscal* c = AchaCNFIndice(InteiroZeros(n, 2));
-  if (!c) c = &fComprovantesNaoFiscais->Add();
-  c->Indice = InteiroZeros(n, 2);
-  c->Descricao = Trim(descricao);
+  Registra(*fComprovantesNaoFiscais, InteiroZeros(n, 2), Trim(descricao));
 }
 
 void TZuvoECFMecaf::FechaRelatorioRecarrega() {
@@ -443,7 +452,8 @@ void TZuvoECFMecaf::VendeItem(const std::string& Codigo, const std::string& Desc
   // refused here rather than printed with its last digit lost.
   std::string campos;
   if (Versao201ou301()) {
-    campos = "-" + CampoNumerico(Qtd, 3, 6, "Qtd") + CampoNumerico(ValorUnitario, 2, 11, "ValorUnitario");
+    campos = "-" + CampoNumerico(Qtd, 3, 6, "Qtd") +
+             CampoNumerico(ValorUnitario, 2, 11, "ValorUnitario");
   } else {
     const bool centavos = RoundTo(ValorUnitario, -2) == ValorUnitario;
     campos = std::string(centavos ? "G" : "H") + CampoNumerico(Qtd, 3, 7, "Qtd") +
@@ -477,8 +487,10 @@ void TZuvoECFMecaf::EfetuaPagamento(const std::string& CodFormaPagto, double Val
                                     const std::string& Observacao, bool ImprimeVinculado) {
   TZuvoECFClass::EfetuaPagamento(CodFormaPagto, Valor, Observacao, ImprimeVinculado);
   if (ImprimeVinculado && fVinculadoPendente)
-    throw Exception("Já existe Forma de Pagamento com \ncomprovante NAO fiscal vinculado pendente. \nImpressora: " +
-                    ModeloStr() + " aceita apenas um " + "\n" + "Comprovante não Fiscal Viculado por Cupom.");
+    throw Exception(
+        "Já existe Forma de Pagamento com \ncomprovante NAO fiscal vinculado pendente. "
+        "\nImpressora: " +
+        ModeloStr() + " aceita apenas um " + "\n" + "Comprovante não Fiscal Viculado por Cupom.");
   std::string observacao = Versao201ou301() ? "" : TiraAcentos(Observacao);
   if (observacao.size() > 41)
     observacao = "4" + CompletaDireita(observacao, 80);
@@ -491,7 +503,8 @@ void TZuvoECFMecaf::EfetuaPagamento(const std::string& CodFormaPagto, double Val
   // More than the total was paid: a zero payment in cash gives the change.
   if (TotalPago() > SubTotal()) {
     const TZuvoECFFormaPagamento* dinheiro = AchaFPGDescricao("Dinheiro");
-    EnviaComando("07" + (dinheiro ? dinheiro->Indice : std::string("00")) + StringOfChar('0', 15), 2);
+    EnviaComando("07" + (dinheiro ? dinheiro->Indice : std::string("00")) + StringOfChar('0', 15),
+                 2);
   }
 }
 

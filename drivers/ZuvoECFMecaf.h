@@ -109,8 +109,7 @@ class TZuvoECFMecaf : public TZuvoECFClass {
   /// code), NUL bytes as blanks.
   void LeituraMemoriaFiscalSerial(TDateTime DataInicial, TDateTime DataFinal,
                                   TStrings& Linhas) override;
-  void LeituraMemoriaFiscalSerial(int ReducaoInicial, int ReducaoFinal,
-                                  TStrings& Linhas) override;
+  void LeituraMemoriaFiscalSerial(int ReducaoInicial, int ReducaoFinal, TStrings& Linhas) override;
   using TZuvoECFClass::EnviaComando;
 
   // ----- State -----
@@ -140,6 +139,8 @@ class TZuvoECFMecaf : public TZuvoECFClass {
   void ReiniciaComando() override;
 
  private:
+  /// EZuvoECFSemResposta "Resposta inválida da Impressora Mecaf (Campo)".
+  [[noreturn]] void RespostaInvalida(const std::string& Campo);
   /// A query whose refusal is an answer (the operation then has a default):
   /// the answer text, "-" answers included.
   std::string ConsultaOpcional(const std::string& Cmd);
@@ -153,6 +154,8 @@ class TZuvoECFMecaf : public TZuvoECFClass {
   /// The flag byte of register 84.
   int FlagsDocumento();
   std::string CodigoTributo(const std::string& AliquotaICMS);
+  /// The description at a position (0..31) of the table of command 29.
+  std::string DescricaoTabela(int Posicao);
   /// A fiscal-memory report sent on the line, into Linhas.
   void LeituraSerial(const std::string& Cmd, int Segundos, TStrings& Linhas);
 

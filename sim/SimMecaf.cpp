@@ -28,7 +28,8 @@ ModeloImpressora Modelo(const std::string& Versao) {
   m.Modelo = "MECAF FISCAL";
   m.Versao = Versao;
   m.NumSerie = "MC00012345";
-  m.Colunas = Versao.find("201") != std::string::npos || Versao.find("301") != std::string::npos ? 48 : 40;
+  m.Colunas =
+      Versao.find("201") != std::string::npos || Versao.find("301") != std::string::npos ? 48 : 40;
   return m;
 }
 
@@ -46,8 +47,9 @@ int SlotTributo(const std::string& Codigo) {
 
 SimMecaf::SimMecaf(const OpcoesSimulador& Opcoes)
     : fVersao(VersaoDe(Opcoes.Variante)),
-      fECF(Modelo(fVersao), [this](const std::string& l) { Imprime(l); },
-           [this] { return FalhasAtivas().SemPapel; }) {
+      fECF(
+          Modelo(fVersao), [this](const std::string& l) { Imprime(l); },
+          [this] { return FalhasAtivas().SemPapel; }) {
   Contadores c;
   c.COO = 230;
   c.CRO = 2;
@@ -116,17 +118,21 @@ int SimMecaf::COO() const {
 int SimMecaf::Aliquota(int Indice) const {
   std::lock_guard<std::mutex> t(Trava());
   const auto& a = fECF.Aliquotas();
-  return Indice >= 0 && static_cast<size_t>(Indice) < a.size() ? a[static_cast<size_t>(Indice)].Valor : 0;
+  return Indice >= 0 && static_cast<size_t>(Indice) < a.size()
+             ? a[static_cast<size_t>(Indice)].Valor
+             : 0;
 }
 bool SimMecaf::AliquotaISS(int Indice) const {
   std::lock_guard<std::mutex> t(Trava());
   const auto& a = fECF.Aliquotas();
-  return Indice >= 0 && static_cast<size_t>(Indice) < a.size() && a[static_cast<size_t>(Indice)].ISS;
+  return Indice >= 0 && static_cast<size_t>(Indice) < a.size() &&
+         a[static_cast<size_t>(Indice)].ISS;
 }
 std::string SimMecaf::Descricao(int Indice) const {
   std::lock_guard<std::mutex> t(Trava());
   if (Indice >= 0 && Indice < 16) return fECF.Formas()[static_cast<size_t>(Indice)].Descricao;
-  if (Indice >= 16 && Indice < 32) return fECF.NaoFiscais()[static_cast<size_t>(Indice - 16)].Descricao;
+  if (Indice >= 16 && Indice < 32)
+    return fECF.NaoFiscais()[static_cast<size_t>(Indice - 16)].Descricao;
   return "";
 }
 std::vector<ItemVendido> SimMecaf::Itens() const {
@@ -182,28 +188,45 @@ std::string SimMecaf::Resposta(const std::string& Codigo, const Resultado& R) co
 
 const std::map<std::string, SimMecaf::Tratador>& SimMecaf::Tabela() {
   static const std::map<std::string, Tratador> t = {
-      {"01", &SimMecaf::ModoCheque},         {"02", &SimMecaf::ImprimeCheque},
-      {"04", &SimMecaf::CancelaCheque},      {"06", &SimMecaf::Subtotaliza},
-      {"07", &SimMecaf::Paga},               {"08", &SimMecaf::FechaCupom},
-      {"10", &SimMecaf::AbreCupom},          {"11", &SimMecaf::VendeItem},
-      {"12", &SimMecaf::CancelaItem},        {"14", &SimMecaf::CancelaCupom},
-      {"15", &SimMecaf::Leitura},            {"16", &SimMecaf::ReducaoZ},
-      {"17", &SimMecaf::MemoriaFiscal},      {"18", &SimMecaf::MemoriaFiscal},
-      {"20", &SimMecaf::AbreVinculado},      {"21", &SimMecaf::FechaRelatorio},
-      {"24", &SimMecaf::AbreGaveta},         {"26", &SimMecaf::LinhaTexto},
-      {"27", &SimMecaf::HorarioVerao},       {"29", &SimMecaf::ProgramaDescricao},
-      {"30", &SimMecaf::LeAliquotas},        {"32", &SimMecaf::Status},
-      {"33", &SimMecaf::Relogio},            {"34", &SimMecaf::Registro},
-      {"36", &SimMecaf::MemoriaFiscalSerial}, {"37", &SimMecaf::MemoriaFiscalSerial},
-      {"46", &SimMecaf::ProgramaAliquota},   {"50", &SimMecaf::Arredondamento},
+      {"01", &SimMecaf::ModoCheque},
+      {"02", &SimMecaf::ImprimeCheque},
+      {"04", &SimMecaf::CancelaCheque},
+      {"06", &SimMecaf::Subtotaliza},
+      {"07", &SimMecaf::Paga},
+      {"08", &SimMecaf::FechaCupom},
+      {"10", &SimMecaf::AbreCupom},
+      {"11", &SimMecaf::VendeItem},
+      {"12", &SimMecaf::CancelaItem},
+      {"14", &SimMecaf::CancelaCupom},
+      {"15", &SimMecaf::Leitura},
+      {"16", &SimMecaf::ReducaoZ},
+      {"17", &SimMecaf::MemoriaFiscal},
+      {"18", &SimMecaf::MemoriaFiscal},
+      {"20", &SimMecaf::AbreVinculado},
+      {"21", &SimMecaf::FechaRelatorio},
+      {"24", &SimMecaf::AbreGaveta},
+      {"26", &SimMecaf::LinhaTexto},
+      {"27", &SimMecaf::HorarioVerao},
+      {"29", &SimMecaf::ProgramaDescricao},
+      {"30", &SimMecaf::LeAliquotas},
+      {"32", &SimMecaf::Status},
+      {"33", &SimMecaf::Relogio},
+      {"34", &SimMecaf::Registro},
+      {"36", &SimMecaf::MemoriaFiscalSerial},
+      {"37", &SimMecaf::MemoriaFiscalSerial},
+      {"46", &SimMecaf::ProgramaAliquota},
+      {"50", &SimMecaf::Arredondamento},
   };
   return t;
 }
 
 int SimMecaf::Codigo(ErroFiscal E) {
   switch (E) {
-    case ErroFiscal::CupomAberto: case ErroFiscal::DocumentoAberto: return 23;
-    case ErroFiscal::SemCupom: case ErroFiscal::SemDocumento: case ErroFiscal::VinculadoInvalido: return 22;
+    case ErroFiscal::CupomAberto:
+    case ErroFiscal::DocumentoAberto: return 23;
+    case ErroFiscal::SemCupom:
+    case ErroFiscal::SemDocumento:
+    case ErroFiscal::VinculadoInvalido: return 22;
     case ErroFiscal::ForaDaFase: return 50;
     case ErroFiscal::RequerZ: return 28;
     case ErroFiscal::RequerX: return 48;
@@ -230,7 +253,9 @@ SimMecaf::Resultado SimMecaf::Status(const std::string&) {
   return Dados(Hex2(s1) + "00" + Hex2(s2) + Hex2(s3) + Hex2(s4));
 }
 
-SimMecaf::Resultado SimMecaf::Relogio(const std::string&) { return Dados(fECF.DataHora("dd/mm/yy hh:nn:ss")); }
+SimMecaf::Resultado SimMecaf::Relogio(const std::string&) {
+  return Dados(fECF.DataHora("dd/mm/yy hh:nn:ss"));
+}
 
 SimMecaf::Resultado SimMecaf::LeAliquotas(const std::string&) {
   std::string r;
@@ -259,7 +284,8 @@ SimMecaf::Resultado SimMecaf::Registro(const std::string& Arg) {
 std::string SimMecaf::ValorRegistro(int N) const {
   const ModeloImpressora& m = fECF.Modelo();
   if (N >= 50 && N <= 65) return Completa(fECF.Formas()[static_cast<size_t>(N - 50)].Descricao, 16);
-  if (N >= 66 && N <= 81) return Completa(fECF.NaoFiscais()[static_cast<size_t>(N - 66)].Descricao, 16);
+  if (N >= 66 && N <= 81)
+    return Completa(fECF.NaoFiscais()[static_cast<size_t>(N - 66)].Descricao, 16);
   switch (N) {
     case 41: return Zeros(fECF.COO(), 6);
     case 43: return Zeros(fECF.CRO(), 4);
@@ -337,7 +363,8 @@ SimMecaf::Resultado SimMecaf::Subtotaliza(const std::string& Arg) {
   if (campo.size() != 16 || v < 0) return Erro(3);
   if (!fECF.CupomAberto()) return Erro(22);
   if (fECF.EmPagamento()) return Erro(50);
-  if (ErroFiscal e = fECF.AcresceSubtotal(acrescimo ? v : -v); e != ErroFiscal::Nenhum) return Conclui(e);
+  if (ErroFiscal e = fECF.AcresceSubtotal(acrescimo ? v : -v); e != ErroFiscal::Nenhum)
+    return Conclui(e);
   return Conclui(fECF.IniciaPagamento());
 }
 
@@ -355,7 +382,8 @@ SimMecaf::Resultado SimMecaf::Paga(const std::string& Arg) {
   if (!fECF.CupomAberto()) return Erro(22);
   if (valor == 0) {
     // A zero payment after paying more than the total gives the change.
-    if (!fECF.EmPagamento() || fECF.TotalPago() <= fECF.TotalCupom() || fTrocoFeito) return Erro(10);
+    if (!fECF.EmPagamento() || fECF.TotalPago() <= fECF.TotalCupom() || fTrocoFeito)
+      return Erro(10);
     fTrocoFeito = true;
     return Ok();
   }
@@ -365,7 +393,8 @@ SimMecaf::Resultado SimMecaf::Paga(const std::string& Arg) {
 SimMecaf::Resultado SimMecaf::FechaCupom(const std::string& Arg) {
   // "S" + length(3) + the closing text (lines ended by LF).
   const int64_t n = Digitos(Trecho(Arg, 1, 3));
-  if (Arg.empty() || Arg[0] != 'S' || n < 0 || Arg.size() != 4 + static_cast<size_t>(n)) return Erro(10);
+  if (Arg.empty() || Arg[0] != 'S' || n < 0 || Arg.size() != 4 + static_cast<size_t>(n))
+    return Erro(10);
   if (fECF.CupomAberto() && fECF.TotalPago() > fECF.TotalCupom() && !fTrocoFeito) return Erro(61);
   return Conclui(fECF.FechaCupom(Arg.substr(4)));
 }
@@ -376,7 +405,9 @@ SimMecaf::Resultado SimMecaf::CancelaItem(const std::string& Arg) {
   return Conclui(fECF.CancelaItem(static_cast<int>(n)));
 }
 
-SimMecaf::Resultado SimMecaf::CancelaCupom(const std::string&) { return Conclui(fECF.CancelaCupom()); }
+SimMecaf::Resultado SimMecaf::CancelaCupom(const std::string&) {
+  return Conclui(fECF.CancelaCupom());
+}
 
 // ----- Reports and documents -----
 
@@ -406,7 +437,9 @@ SimMecaf::Resultado SimMecaf::AbreVinculado(const std::string& Arg) {
   return Conclui(fECF.AbreVinculado(forma, 0, 0, "COMPROVANTE NAO FISCAL VINCULADO"));
 }
 
-SimMecaf::Resultado SimMecaf::FechaRelatorio(const std::string&) { return Conclui(fECF.FechaRelatorio()); }
+SimMecaf::Resultado SimMecaf::FechaRelatorio(const std::string&) {
+  return Conclui(fECF.FechaRelatorio());
+}
 
 SimMecaf::Resultado SimMecaf::MemoriaFiscal(const std::string& Arg) {
   // "17": two dates ddmmyy; "18": two reduction numbers of 4 digits.
@@ -414,7 +447,8 @@ SimMecaf::Resultado SimMecaf::MemoriaFiscal(const std::string& Arg) {
   const size_t w = datas ? 6 : 4;
   if (Arg.size() != 2 * w || !SoDigitos(Arg)) return Erro(3);
   const long de = datas ? LeDdMmAa(Arg.substr(0, 6)) : static_cast<long>(Digitos(Arg.substr(0, 4)));
-  const long ate = datas ? LeDdMmAa(Arg.substr(6, 6)) : static_cast<long>(Digitos(Arg.substr(4, 4)));
+  const long ate =
+      datas ? LeDdMmAa(Arg.substr(6, 6)) : static_cast<long>(Digitos(Arg.substr(4, 4)));
   if (de < 0 || ate < 0) return Erro(16);
   if (de > ate) return Erro(7);
   if (fCodigo == "36" || fCodigo == "37") return {0, "", true};
@@ -428,7 +462,8 @@ SimMecaf::Resultado SimMecaf::MemoriaFiscalSerial(const std::string& Arg) {
   // The lines go out filled with NUL up to the paper's width.
   const bool datas = fCodigo == "36";
   const long de = datas ? LeDdMmAa(Arg.substr(0, 6)) : static_cast<long>(Digitos(Arg.substr(0, 4)));
-  const long ate = datas ? LeDdMmAa(Arg.substr(6, 6)) : static_cast<long>(Digitos(Arg.substr(4, 4)));
+  const long ate =
+      datas ? LeDdMmAa(Arg.substr(6, 6)) : static_cast<long>(Digitos(Arg.substr(4, 4)));
   const size_t largura = static_cast<size_t>(fECF.Modelo().Colunas);
   for (const std::string& l : fECF.TextoMemoriaFiscal(de, ate, datas))
     r.Dados += Completa(l, std::max(largura, l.size()), '\0') + "\r\n";
@@ -493,7 +528,8 @@ SimMecaf::Resultado SimMecaf::ImprimeCheque(const std::string& Arg) {
   if (Arg.size() < 134 || valor < 0 || Arg[127] != '1' || LeDdMmAa(data) < 0) return Erro(10);
   fModoCheque = false;
   return Conclui(fECF.ImprimeCheque(valor, Apara(Arg.substr(27, 80)), Apara(Arg.substr(107, 20)),
-                                    TextoDia(LeDdMmAa(data), "dd/mm/yyyy"), Apara(Arg.substr(134))));
+                                    TextoDia(LeDdMmAa(data), "dd/mm/yyyy"),
+                                    Apara(Arg.substr(134))));
 }
 
 SimMecaf::Resultado SimMecaf::CancelaCheque(const std::string&) {

@@ -87,8 +87,12 @@ class SimMecaf : public Simulador {
   static Resultado Dados(const std::string& D) { return {0, D, true}; }
   /// The code of what the shared printer refused.
   static int Codigo(ErroFiscal E);
-  static Resultado Conclui(ErroFiscal E) { return E == ErroFiscal::Nenhum ? Ok() : Erro(Codigo(E)); }
-  bool Versao201ou301() const { return fVersao.find("201") != std::string::npos || fVersao.find("301") != std::string::npos; }
+  static Resultado Conclui(ErroFiscal E) {
+    return E == ErroFiscal::Nenhum ? Ok() : Erro(Codigo(E));
+  }
+  bool Versao201ou301() const {
+    return fVersao.find("201") != std::string::npos || fVersao.find("301") != std::string::npos;
+  }
 
   // Queries.
   Resultado Status(const std::string& Arg);

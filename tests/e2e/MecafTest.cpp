@@ -185,7 +185,8 @@ TEST_P(MecafE2E, TablesAreProgrammedInTheirPositions) {
   EXPECT_EQ(MensagemDe([&] { ecf.ProgramaFormaPagamento("Outra"); }),
             "Não há espaço para programar novas Formas de Pagamento");
   const auto depois = fSim->Comandos();
-  for (size_t i = antes; i < depois.size(); i++) EXPECT_NE(depois[i].substr(0, 2), "29") << depois[i];
+  for (size_t i = antes; i < depois.size(); i++)
+    EXPECT_NE(depois[i].substr(0, 2), "29") << depois[i];
 }
 
 TEST_P(MecafE2E, FiscalMemoryOnTheLineAndOnPaper) {
