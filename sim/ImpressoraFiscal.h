@@ -202,6 +202,9 @@ class ImpressoraFiscal {
   /// The fiscal day of the first document since the last Z (days since
   /// 1970-01-01), -1 when none was issued.
   long DiaMovimento() const { return fDiaMovimento; }
+  /// The fiscal day the last Z reduction closed (days since 1970-01-01), -1
+  /// when none was issued since the simulator started.
+  long DiaUltimaZ() const { return fDiaUltimaZ; }
   void SetRequerZ(bool V) { fForcaRequerZ = V; }
   void SetBloqueada(bool V) { fForcaBloqueada = V; }
   void SetRequerX(bool V) { fRequerX = V; }
