@@ -115,8 +115,11 @@ std::string TZuvoECFSweda::MensagemErro(const std::string& Resposta, const std::
     return msg;
   }
   if (Copy(r, 1, 2) == ".-") {
-    // A refusal always raises: without a text, the message names its code.
-    const std::string msg = Copy(r, 7, static_cast<int>(r.size()) - 7);
+    // The printer's text runs from character 7 to the closing brace. A
+    // refusal always raises: without a text, the message names its code.
+    std::string msg = Copy(r, 7);
+    const size_t chave = msg.rfind('}');
+    if (chave != std::string::npos) msg.erase(chave);
     if (!Trim(msg).empty()) return msg;
     return "Comando recusado pela Impressora (código " + Copy(r, 3, 4) + ")";
   }
