@@ -216,10 +216,18 @@ std::string TZuvoECFSweda::EnviaImpressao(const std::string& Cmd, int TimeOut) {
   return EnviaComando(Cmd, TimeOut);
 }
 
-std::string TZuvoECFSweda::Status28(int& P) {
-  std::string r = EnviaComando("28");
-  P = Pos("!", r);
-  return r;
+TZuvoECFSweda::TStatus TZuvoECFSweda::LeStatus() {
+  TStatus s;
+  s.Resposta = EnviaComando("28");
+  s.P = Pos("!", s.Resposta);
+  if (s.P == 0) return s;
+  // The state, the document and the last command: from character 7 on G1,
+  // from 10 on the others.
+  const std::string doc = UpperCase(CampoResposta(s.Resposta, fGeracao == 1 ? 7 : 10, 11, "Documento"));
+  s.T = doc[0];
+  s.D = Trim(doc.substr(1, 8));
+  s.K = Trim(doc.substr(9, 2));
+  return s;
 }
 
 void TZuvoECFSweda::AguardaEstado(TZuvoECFEstado Esperado, int Ms) {
@@ -328,10 +336,9 @@ void TZuvoECFSweda::Ativar() {
 // Identification and state
 
 TDateTime TZuvoECFSweda::DataHora() {
-  int p = 0;
-  const std::string r = Status28(p);
-  if (p == 0) return 0;
-  const std::string texto = CampoResposta(r, p + 1, 10, "DataHora");
+  const TStatus s = LeStatus();
+  if (s.P == 0) return 0;
+  const std::string texto = CampoResposta(s.Resposta, s.P + 1, 10, "DataHora");
   try {
     return LeDataHora(texto + "00", "ddmmyyhhnnss");
   } catch (const Exception&) {
@@ -371,18 +378,17 @@ std::string TZuvoECFSweda::NumSerie() {
 }
 
 double TZuvoECFSweda::SubTotal() {
-  int p = 0;
-  const std::string r = Status28(p);
-  if (p == 0) return 0;
-  return NumeroResposta(r, p - 24, 12, "SubTotal") / 100.0;
+  const TStatus s = LeStatus();
+  if (s.P == 0) return 0;
+  return NumeroResposta(s.Resposta, s.P - 24, 12, "SubTotal") / 100.0;
 }
 
 double TZuvoECFSweda::TotalPago() {
-  int p = 0;
-  const std::string r = Status28(p);
-  if (p == 0) return 0;
+  const TStatus s = LeStatus();
+  if (s.P == 0) return 0;
   // What was paid is the subtotal less what is still due.
-  const int64_t pago = NumeroResposta(r, p - 24, 12, "SubTotal") - NumeroResposta(r, p + 52, 12, "Saldo");
+  const int64_t pago = NumeroResposta(s.Resposta, s.P - 24, 12, "SubTotal") -
+                       NumeroResposta(s.Resposta, s.P + 52, 12, "Saldo");
   return RoundTo(std::max<int64_t>(0, pago) / 100.0, -2);
 }
 
@@ -391,16 +397,14 @@ TZuvoECFEstado TZuvoECFSweda::Estado() {
     SetEstadoCampo(estNaoInicializada);
     return estNaoInicializada;
   }
-  int p = 0;
-  const std::string r = Status28(p);
+  const TStatus s = LeStatus();
   TZuvoECFEstado e = estDesconhecido;
-  if (p > 0) {
-    const int64_t subtotal = NumeroResposta(r, p - 24, 12, "SubTotal");
-    const int64_t saldo = NumeroResposta(r, p + 52, 12, "Saldo");
-    const char bloqueio = CampoResposta(r, p + 77, 1, "Estado")[0];
-    const std::string doc = UpperCase(CampoResposta(r, fGeracao == 1 ? 7 : 10, 9, "Documento"));
-    const char t = doc[0];
-    const std::string d = Trim(doc.substr(1));
+  if (s.P > 0) {
+    const int64_t subtotal = NumeroResposta(s.Resposta, s.P - 24, 12, "SubTotal");
+    const int64_t saldo = NumeroResposta(s.Resposta, s.P + 52, 12, "Saldo");
+    const char bloqueio = CampoResposta(s.Resposta, s.P + 77, 1, "Estado")[0];
+    const char t = s.T;
+    const std::string& d = s.D;
     if (bloqueio == 'S') {
       e = estBloqueada;
     } else if (bloqueio == 'F') {
@@ -433,11 +437,10 @@ bool TZuvoECFSweda::PoucoPapel() { return CharAt(EnviaComando("23"), 6) == '5'; 
 bool TZuvoECFSweda::ChequePronto() { return CharAt(EnviaComando("23"), 5) == '0'; }
 
 bool TZuvoECFSweda::HorarioVerao() {
-  int p = 0;
-  const std::string r = Status28(p);
-  if (p == 0) return false;
+  const TStatus s = LeStatus();
+  if (s.P == 0) return false;
   // The flag stands right after the clock (P+11); P+12 is a blank.
-  return CampoResposta(r, p + 11, 1, "HorarioVerao") == "S";
+  return CampoResposta(s.Resposta, s.P + 11, 1, "HorarioVerao") == "S";
 }
 
 bool TZuvoECFSweda::Arredonda() { return fArredondaSweda; }
@@ -726,12 +729,13 @@ void TZuvoECFSweda::CancelaCupom() {
   try {
     EnviaImpressao("05", Tempo(10, 25));
   } catch (const EZuvoECFSemResposta&) {
-    // Only the printer's refusal (a receipt already partly paid) is worked
-    // around: pay what is still due, close, and cancel the last receipt.
+    // Only the printer's refusal of an open receipt (one already partly
+    // paid) is worked around: pay what is still due, close, and cancel it
+    // as the last receipt. Any other failure is the caller's to see.
     if (Copy(RespostaComando(), 1, 2) != ".-" || Copy(RespostaComando(), 1, 3) == ".-P") throw;
-    int p = 0;
-    const std::string r = Status28(p);
-    const int64_t saldo = p > 0 ? NumeroResposta(r, p + 52, 12, "Saldo") : 0;
+    const TStatus s = LeStatus();
+    if (s.P == 0 || s.T == 'C' || s.D != "VENDAS") throw;
+    const int64_t saldo = NumeroResposta(s.Resposta, s.P + 52, 12, "Saldo");
     if (saldo > 0) EnviaComando("1001" + CampoInteiro(saldo, 12, "Saldo"));
     EnviaImpressao(std::string("12") + (fGeracao >= 2 ? "N" : "") + (fGeracao == 2 || fGeracao == 3 ? "N" : ""),
                    10);
@@ -816,15 +820,10 @@ std::string TZuvoECFSweda::SufixoFechaRelatorio() {
 }
 
 void TZuvoECFSweda::FechaRelatorio() {
-  int p = 0;
-  const std::string r = Status28(p);
-  if (p == 0) return;
-  const std::string doc = UpperCase(CampoResposta(r, fGeracao == 1 ? 7 : 10, 11, "Documento"));
-  const char t = doc[0];
-  const std::string d = Trim(doc.substr(1, 8));
-  const std::string k = Trim(doc.substr(9, 2));
-  if ((t == 'C' || d != "N.FISCAL") && (k != "08" || d != "VENDAS")) {
-    if (t == 'C' || d == "LEIT. X") return;  // nothing open to close
+  const TStatus s = LeStatus();
+  if (s.P == 0) return;
+  if ((s.T == 'C' || s.D != "N.FISCAL") && (s.K != "08" || s.D != "VENDAS")) {
+    if (s.T == 'C' || s.D == "LEIT. X") return;  // nothing open to close
     EnviaImpressao("08", 10);
   } else {
     EnviaImpressao("12" + SufixoFechaRelatorio(), 10);

@@ -171,8 +171,16 @@ class TZuvoECFSweda : public TZuvoECFClass {
   /// Reads Estado every 200 ms (errors ignored) until it is Estado or Ms
   /// pass.
   void AguardaEstado(TZuvoECFEstado Estado, int Ms);
-  /// The "28" answer and the position of its "!" (0 when there is none).
-  std::string Status28(int& P);
+  /// The "28" answer as the driver reads it.
+  struct TStatus {
+    std::string Resposta;
+    int P = 0;         ///< position of "!"; 0 when there is none
+    char T = ' ';      ///< 'C' (or 'E'): no document open
+    std::string D;     ///< the document: "VENDAS", "N.FISCAL", "LEIT. X", ...
+    std::string K;     ///< the last document command
+  };
+  /// Sends "28"; T, D and K are read only when the answer has its "!".
+  TStatus LeStatus();
   /// The answer of a printing command, with its time-out and the wait for
   /// the end of printing.
   std::string EnviaImpressao(const std::string& Cmd, int TimeOut);

@@ -49,6 +49,14 @@ class SwedaBase {
     return r;
   }
   size_t Marca() const { return fSim->Comandos().size(); }
+  /// One item of Valor, paid in cash: the day has movement.
+  void CupomPago(double Valor) {
+    ecf.AbreCupom();
+    ecf.VendeItem("1", "ARROZ", "18", 1, Valor);
+    ecf.SubtotalizaCupom();
+    ecf.EfetuaPagamento("01", Valor);
+    ecf.FechaCupom();
+  }
   int G() { return Drv().Geracao(); }
 
   teste::AmbienteTeste amb;
@@ -165,11 +173,7 @@ TEST_P(SwedaE2E, LinkedReceiptInTwoCopies) {
 }
 
 TEST_P(SwedaE2E, DayCloseAndFiscalMemoryOnTheSerialLine) {
-  ecf.AbreCupom();
-  ecf.VendeItem("1", "ARROZ", "18", 1, 12.5);
-  ecf.SubtotalizaCupom();
-  ecf.EfetuaPagamento("01", 12.5);
-  ecf.FechaCupom();
+  CupomPago(12.5);
   ecf.ReducaoZ();
   EXPECT_EQ(ecf.Estado(), estBloqueada);
   EXPECT_NE(MensagemDe([&] { ecf.AbreCupom(); }).find("REDUCAO Z JA EMITIDA"), std::string::npos);
@@ -239,11 +243,7 @@ INSTANTIATE_TEST_SUITE_P(
 // ----- Where the driver departs from the literal reading -----
 
 TEST_F(SwedaG3, DayFlagShownDuringSalesIsNotAnXReadingDue) {
-  ecf.AbreCupom();
-  ecf.VendeItem("1", "ARROZ", "18", 1, 5);
-  ecf.SubtotalizaCupom();
-  ecf.EfetuaPagamento("01", 5);
-  ecf.FechaCupom();
+  CupomPago(5);
   // The recorded printer shows 'F' at P+76 between sales, as the simulator.
   const std::string r = ecf.EnviaComando("28");
   ASSERT_EQ(CharAt(r, Pos("!", r) + 76), 'F');
@@ -305,6 +305,8 @@ TEST_F(SwedaG3, APartlyPaidReceiptIsCancelledAsTheLastReceipt) {
   EXPECT_EQ(Comandos(m, "05 10 12"), (std::vector<std::string>{"05", "1001000000000600", "12NN", "05"}));
   EXPECT_TRUE(NoPapel("CANCELAMENTO DO CUPOM FISCAL"));
   EXPECT_EQ(ecf.Estado(), estLivre);
+  // With nothing left to cancel the printer's own refusal comes through.
+  EXPECT_NE(MensagemDe([&] { ecf.CancelaCupom(); }).find("CANCELAMENTO NAO PERMITIDO"), std::string::npos);
 }
 
 TEST_F(SwedaG3, ShortAnswersAndOversizedFieldsAreClearErrors) {
