@@ -421,6 +421,14 @@ std::string TZuvoECFClass::CampoResposta(const std::string& Resposta, int Inicio
   return Copy(Resposta, Inicio, Count);
 }
 
+int64_t TZuvoECFClass::NumeroResposta(const std::string& Resposta, int Inicio, int Count,
+                                      const std::string& Campo) {
+  const std::string texto = CampoResposta(Resposta, Inicio, Count, Campo);
+  if (texto.empty() || texto.size() > 18 || SoDigitos(texto) != texto)
+    throw EZuvoECFSemResposta("Resposta inválida da Impressora " + ModeloStr() + " (" + Campo + ")");
+  return StrToInt(texto);
+}
+
 std::string TZuvoECFClass::TextoErroImpressora(const std::string& Mensagem,
                                                const std::string& Quebra) {
   return "Erro retornado pela Impressora: " + ModeloStr() + Quebra + Quebra + Mensagem;

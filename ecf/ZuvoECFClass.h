@@ -655,6 +655,11 @@ class TZuvoECFClass {
   /// EZuvoECFSemResposta when the answer is too short to hold them.
   std::string CampoResposta(const std::string& Resposta, int Inicio, int Count,
                             const std::string& Campo);
+  /// CampoResposta read as a whole number: the field must hold digits only,
+  /// else EZuvoECFSemResposta "Resposta inválida da Impressora ..." naming
+  /// Campo.
+  int64_t NumeroResposta(const std::string& Resposta, int Inicio, int Count,
+                         const std::string& Campo);
   /// "Erro retornado pela Impressora: " + ModeloStr + two line breaks +
   /// Mensagem; the line break is CR LF unless a family's texts use another.
   std::string TextoErroImpressora(const std::string& Mensagem, const std::string& Quebra = CRLF);
