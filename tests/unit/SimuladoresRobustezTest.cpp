@@ -31,6 +31,13 @@ std::string FiscNET(const std::string& Corpo) {
   return s + std::to_string(s.size() - 1) + "}";
 }
 
+std::string Yanco(const std::string& Cmd) {
+  const std::string q = "\x02" "0001" + Cmd + "\x03";
+  unsigned soma = 0;
+  for (char c : q) soma += static_cast<unsigned char>(c);
+  return q + static_cast<char>((soma >> 8) & 0xFF) + static_cast<char>(soma & 0xFF);
+}
+
 struct Caso {
   std::string Familia;
   OpcoesSimulador Opcoes;
@@ -55,6 +62,7 @@ std::vector<Caso> Casos() {
   c.push_back({"Daruma", fs2000, "\x1d\x05\r", ":", "\x1b\xc8\r"});
   c.push_back({"Daruma", mfd, "\x1d\xff\r", ":", "\x1b\xc8\r"});
   c.push_back({"FiscNET", {}, FiscNET("LeInteiro;NomeInteiro=\"EstadoFiscal\""), "{1;0;", FiscNET("AbreCupomFiscal")});
+  c.push_back({"Yanco", {}, Yanco("25"), "\x14\x02" "0001", Yanco("130")});
   c.push_back({"NaoFiscal", {}, "", "", ""});
   return c;
 }
@@ -90,6 +98,11 @@ std::string ComandoAleatorio(const std::string& Familia, const OpcoesSimulador& 
     // Its commands are mostly the bytes from 192 up.
     const char cmd = G() % 4 ? static_cast<char>(192 + G() % 64) : byte();
     return std::string("\x1b") + cmd + campos + (G() % 4 == 0 ? "\xff" : "") + "\r";
+  }
+  if (Familia == "Yanco") {
+    static const char* const kCodigos[] = {"1F", "25", "2D", "2E", "2F", "34", "13", "14", "15", "16", "1D",
+                                           "1E", "35", "26", "12", "24", "22", "2A", "2B", "2C", "28"};
+    return Yanco(kCodigos[G() % std::size(kCodigos)] + campos);
   }
   if (Familia == "FiscNET") {
     std::string c = kNomesFiscNET[G() % std::size(kNomesFiscNET)];
