@@ -1,9 +1,9 @@
 // The Yanco family's own behaviour against its simulator over a real
 // pseudo-terminal: what the shared suites do not cover (the start and the
 // end of the fiscal day, the linked receipt and the cancellation of the last
-// receipt, the letter tax codes, the fiscal-memory reads, the sequence
-// number's wrap) and every fault the simulator injects, each ending in the
-// family's message. The simulator's framing is checked byte for byte.
+// receipt, the letter tax codes, the fiscal-memory reads) and every fault the
+// simulator injects, each ending in the family's message. The simulator's
+// framing is checked byte for byte.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -11,7 +11,6 @@
 
 #include "component/ZuvoECF.h"
 #include "core/ZuvoPlataforma.h"
-#include "drivers/ZuvoECFYanco.h"
 #include "sim/SimYanco.h"
 #include "support/PlataformaTeste.h"
 
@@ -78,17 +77,6 @@ TEST(SimYancoQuadro, AcknowledgesEchoesTheSequenceAndRefusesABadSum) {
   EXPECT_EQ(s.Alimenta(eco.substr(0, 6) + Quadro("0002", "26")), "\x14" + Quadro("0002", "0000"));
   EXPECT_EQ(s.Recusados(), 1);
   EXPECT_EQ(s.FalhasInternas(), 0);
-}
-
-TEST_F(YancoSim, TheSequenceWrapsAfter9999) {
-  dynamic_cast<TZuvoECFYanco&>(ecf.ECF()).SetSequencia(9998);
-  ecf.NumCupom();
-  ecf.NumCupom();
-  const auto s = sim.Sequencias();
-  ASSERT_GE(s.size(), 3u);
-  EXPECT_EQ(s[0], "0001");  // the echo at activation
-  EXPECT_EQ(s[s.size() - 2], "9999");
-  EXPECT_EQ(s.back(), "0001");
 }
 
 TEST_F(YancoSim, TheFiscalDayStartsWithAnXReadingAndEndsWithZ) {
