@@ -12,9 +12,12 @@
 #include "component/ZuvoECF.h"
 #include "core/ZuvoPlataforma.h"
 #include "sim/SimYanco.h"
+#include "support/Erros.h"
 #include "support/PlataformaTeste.h"
 
 using namespace zuvo;
+using zuvo::teste::kSemErro;
+using zuvo::teste::MensagemDe;
 
 namespace {
 
@@ -38,15 +41,6 @@ class YancoSim : public ::testing::Test {
   }
   void TearDown() override { ecf.Desativar(); }
   bool NoPapel(const std::string& Texto) { return sim.Papel().find(Texto) != std::string::npos; }
-  template <class F>
-  std::string Erro(F f) {
-    try {
-      f();
-    } catch (const Exception& e) {
-      return e.what();
-    }
-    return "";
-  }
   void VendeEPaga(const std::string& Forma) {
     ecf.AbreCupom();
     ecf.VendeItem("1", "ARROZ", "T01", 2, 5.5);
@@ -83,14 +77,14 @@ TEST_F(YancoSim, TheFiscalDayStartsWithAnXReadingAndEndsWithZ) {
   sim.SetRequerX(true);
   EXPECT_EQ(ecf.Estado(), estRequerX);
   EXPECT_THROW(ecf.TestaPodeAbrirCupom(), EZuvoECFCMDInvalido);
-  EXPECT_NE(Erro([&] { ecf.AbreCupom(); }).find("Função não permitida sem início do Dia"), std::string::npos);
+  EXPECT_NE(MensagemDe([&] { ecf.AbreCupom(); }).find("Função não permitida sem início do Dia"), std::string::npos);
   ecf.LeituraX();
   EXPECT_EQ(ecf.Estado(), estLivre);
   EXPECT_TRUE(NoPapel("LEITURA X"));
   VendeEPaga("01");
   ecf.ReducaoZ();
   EXPECT_EQ(ecf.Estado(), estBloqueada);
-  EXPECT_NE(Erro([&] { ecf.AbreCupom(); }).find("Erro retornado pela Impressora: Yanco"), std::string::npos);
+  EXPECT_NE(MensagemDe([&] { ecf.AbreCupom(); }).find("Erro retornado pela Impressora: Yanco"), std::string::npos);
 }
 
 TEST_F(YancoSim, LetterCodesAndACancelledItem) {
@@ -121,7 +115,7 @@ TEST_F(YancoSim, LinkedReceiptInTwoCopiesThenTheLastReceiptIsCancelled) {
   // Nothing but its linked receipt came after it: the receipt may still go.
   ecf.CancelaCupom();
   EXPECT_TRUE(NoPapel("CANCELAMENTO DO CUPOM FISCAL"));
-  EXPECT_NE(Erro([&] { ecf.CancelaCupom(); }), "");
+  EXPECT_NE(MensagemDe([&] { ecf.CancelaCupom(); }), kSemErro);
 }
 
 TEST_F(YancoSim, FiscalMemoryPrintedAndReadWhole) {
@@ -141,32 +135,32 @@ TEST_F(YancoSim, FaultsEndInTheFamilysMessages) {
   sim::Falhas f;
   f.SemPapel = true;
   sim.SetFalhas(f);
-  EXPECT_EQ(Erro([&] { ecf.LeituraX(); }), "Erro retornado pela Impressora: Yanco\n\nFim de Papel");
+  EXPECT_EQ(MensagemDe([&] { ecf.LeituraX(); }), "Erro retornado pela Impressora: Yanco\n\nFim de Papel");
   f = {};
   f.Recusa = true;
   sim.SetFalhas(f);
-  EXPECT_EQ(Erro([&] { ecf.NumCupom(); }), "Impressora Yanco não reconheceu o Comando");
+  EXPECT_EQ(MensagemDe([&] { ecf.NumCupom(); }), "Impressora Yanco não reconheceu o Comando");
   f = {};
   f.Corrompida = true;  // a byte of the text garbled: the sum tells
   sim.SetFalhas(f);
-  EXPECT_EQ(Erro([&] { ecf.NumCupom(); }), "Erro retornado pela Impressora: Yanco\n\nRetorno da Impressora inválido.");
+  EXPECT_EQ(MensagemDe([&] { ecf.NumCupom(); }), "Erro retornado pela Impressora: Yanco\n\nRetorno da Impressora inválido.");
   f = {};
   f.Parcial = true;
   sim.SetFalhas(f);
-  EXPECT_EQ(Erro([&] { ecf.NumCupom(); }), "Impressora Yanco não está respondendo");
+  EXPECT_EQ(MensagemDe([&] { ecf.NumCupom(); }), "Impressora Yanco não está respondendo");
   f = {};
   f.IntervaloBytesMs = 5;  // byte by byte
   f.PoucoPapel = true;     // no sign of it on this printer's line
   sim.SetFalhas(f);
-  EXPECT_EQ(Erro([&] { ecf.NumCupom(); }), "");
+  EXPECT_EQ(MensagemDe([&] { ecf.NumCupom(); }), kSemErro);
   f = {};
   f.AtrasoProximaMs = 300;  // late, within the time-out
   sim.SetFalhas(f);
-  EXPECT_EQ(Erro([&] { ecf.LeituraX(); }), "");
+  EXPECT_EQ(MensagemDe([&] { ecf.LeituraX(); }), kSemErro);
   f = {};
   f.MsPorLinha = 5;  // a busy printer answers once the paper is out
   sim.SetFalhas(f);
-  EXPECT_EQ(Erro([&] { ecf.RelatorioGerencial({"A", "B"}, 1); }), "");
+  EXPECT_EQ(MensagemDe([&] { ecf.RelatorioGerencial({"A", "B"}, 1); }), kSemErro);
   sim.SetFalhas({});
   EXPECT_EQ(ecf.Estado(), estLivre);
 }

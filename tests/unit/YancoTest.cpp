@@ -14,9 +14,12 @@
 #include "component/ZuvoECF.h"
 #include "drivers/ZuvoECFYanco.h"
 #include "sim/PtyPar.h"
+#include "support/Erros.h"
 #include "support/PlataformaTeste.h"
 
 using namespace zuvo;
+using zuvo::teste::kSemErro;
+using zuvo::teste::MensagemDe;
 using zuvo::teste::AmbienteTeste;
 
 namespace {
@@ -137,16 +140,6 @@ class Yanco : public ::testing::Test {
     s[10] = Documento;
     imp.Texto("25", s);
   }
-  // Message of the exception F raises ("" when none).
-  template <class F>
-  std::string Erro(F f) {
-    try {
-      f();
-    } catch (const Exception& e) {
-      return e.what();
-    }
-    return "";
-  }
 
   AmbienteTeste amb;
   PtyPar par;
@@ -199,35 +192,35 @@ TEST_F(Yanco, AnswersInPiecesAndTheIdentification) {
   EXPECT_EQ(imp.Comandos().size(), 7u) << "NumECF and NumVersao are cached";
   // A serial number the answer is too short to hold is a clear error.
   imp.Texto("2D0", "YANCO  YC0");
-  EXPECT_NE(Erro([&] { ecf.NumSerie(); }).find("Resposta incompleta"), std::string::npos);
+  EXPECT_NE(MensagemDe([&] { ecf.NumSerie(); }).find("Resposta incompleta"), std::string::npos);
 }
 
 TEST_F(Yanco, StatusCodesAndTheErrorTable) {
   ecf.Ativar();
   imp.Texto("130", "10");
-  EXPECT_EQ(Erro([&] { ecf.AbreCupom(); }), "Erro retornado pela Impressora: Yanco\n\nFim de Papel");
+  EXPECT_EQ(MensagemDe([&] { ecf.AbreCupom(); }), "Erro retornado pela Impressora: Yanco\n\nFim de Papel");
   imp.Texto("130", "99");
-  EXPECT_EQ(Erro([&] { ecf.AbreCupom(); }), "Erro retornado pela Impressora: Yanco\n\nErro Código (99)");
+  EXPECT_EQ(MensagemDe([&] { ecf.AbreCupom(); }), "Erro retornado pela Impressora: Yanco\n\nErro Código (99)");
   imp.Texto("130", "00");
-  EXPECT_EQ(Erro([&] { ecf.AbreCupom(); }), "");
+  EXPECT_EQ(MensagemDe([&] { ecf.AbreCupom(); }), kSemErro);
   // An answer to another frame, or one garbled on the line (its sum does not
   // add up), is never taken for the printer's data.
   const std::string invalido = "Erro retornado pela Impressora: Yanco\n\nRetorno da Impressora inválido.";
   imp.outraSeq = "0042";
-  EXPECT_EQ(Erro([&] { ecf.NumCupom(); }), invalido);
+  EXPECT_EQ(MensagemDe([&] { ecf.NumCupom(); }), invalido);
   imp.outraSeq.clear();
   imp.somaErrada = true;
-  EXPECT_EQ(Erro([&] { ecf.NumCupom(); }), invalido);
+  EXPECT_EQ(MensagemDe([&] { ecf.NumCupom(); }), invalido);
 }
 
 TEST_F(Yanco, AcknowledgementAndItsRetryQuestion) {
   ecf.Ativar();
   imp.recusas = 1;
-  EXPECT_EQ(Erro([&] { ecf.NumCupom(); }), "Impressora Yanco não reconheceu o Comando");
+  EXPECT_EQ(MensagemDe([&] { ecf.NumCupom(); }), "Impressora Yanco não reconheceu o Comando");
   imp.ack = 6;
-  EXPECT_EQ(Erro([&] { ecf.NumCupom(); }), "Erro. Resposta da Impressora Yanco inválida");
+  EXPECT_EQ(MensagemDe([&] { ecf.NumCupom(); }), "Erro. Resposta da Impressora Yanco inválida");
   imp.ack = 0;
-  EXPECT_EQ(Erro([&] { ecf.NumCupom(); }), "Impressora Yanco não responde (ACK = 0)");
+  EXPECT_EQ(MensagemDe([&] { ecf.NumCupom(); }), "Impressora Yanco não responde (ACK = 0)");
 
   // Asked again, the operator retries: the same frame goes once more.
   imp.ack = 20;
@@ -251,10 +244,10 @@ TEST_F(Yanco, ActivationByEcho) {
   EXPECT_EQ(imp.Sequencias().front(), "0001");
   ecf.Desativar();
   imp.Texto("1FZUVO", "ZUV0");
-  EXPECT_EQ(Erro([&] { ecf.Ativar(); }), "Erro inicializando a impressora Yanco");
+  EXPECT_EQ(MensagemDe([&] { ecf.Ativar(); }), "Erro inicializando a impressora Yanco");
   EXPECT_FALSE(ecf.Ativo());
   ecf.SetPorta("/tmp/yanco_nao_serial.txt");
-  EXPECT_EQ(Erro([&] { ecf.Ativar(); }), "Esse modelo de impressora requer\nPorta Serial:  (COM1, COM2, COM3, ...)");
+  EXPECT_EQ(MensagemDe([&] { ecf.Ativar(); }), "Esse modelo de impressora requer\nPorta Serial:  (COM1, COM2, COM3, ...)");
 }
 
 TEST_F(Yanco, RtsCtsHandshakeWorksWithoutModemLinesAndWaitsForCts) {
@@ -266,10 +259,10 @@ TEST_F(Yanco, RtsCtsHandshakeWorksWithoutModemLinesAndWaitsForCts) {
   bool cts = false;
   ecf.Device().Serial().SetLinhasModem(std::make_unique<ModemComCTS>(&cts));
   const size_t antes = imp.Comandos().size();
-  EXPECT_EQ(Erro([&] { ecf.NumCupom(); }), "Impressora Yanco não está em linha");
+  EXPECT_EQ(MensagemDe([&] { ecf.NumCupom(); }), "Impressora Yanco não está em linha");
   EXPECT_EQ(imp.Comandos().size(), antes);
   cts = true;
-  EXPECT_EQ(Erro([&] { ecf.NumCupom(); }), "");
+  EXPECT_EQ(MensagemDe([&] { ecf.NumCupom(); }), kSemErro);
 }
 
 TEST_F(Yanco, CommandLayouts) {
@@ -296,7 +289,7 @@ TEST_F(Yanco, CommandLayouts) {
   EXPECT_EQ(imp.Ultimo(), "28" "011226" "071226" "00000000" "0");
   ecf.AbreCupomVinculado("", "02", 0);
   EXPECT_EQ(imp.Ultimo(), "132");
-  EXPECT_EQ(Erro([&] { ecf.AbreCupomVinculado("", "09", 0); }), "Forma de Pagamento: 09 não foi cadastrada.");
+  EXPECT_EQ(MensagemDe([&] { ecf.AbreCupomVinculado("", "09", 0); }), "Forma de Pagamento: 09 não foi cadastrada.");
   // Fields that do not fit are refused before anything is sent.
   const size_t antes = imp.Comandos().size();
   EXPECT_THROW(ecf.CancelaItemVendido(1000), EZuvoECFCMDInvalido);
@@ -328,7 +321,7 @@ TEST_F(Yanco, StatusGivesTheStateAndChoosesTheCommand) {
   Status('9', '0');
   EXPECT_EQ(ecf.Estado(), estDesconhecido);
   imp.Texto("25", "002");
-  EXPECT_NE(Erro([&] { ecf.Estado(); }).find("Resposta incompleta"), std::string::npos);
+  EXPECT_NE(MensagemDe([&] { ecf.Estado(); }).find("Resposta incompleta"), std::string::npos);
 }
 
 // ---------------------------------------------------------------------------
@@ -348,7 +341,7 @@ TEST_F(Yanco, DiscountAndSurchargeAreRefusedNotDropped) {
 
 TEST_F(Yanco, ARateValueSaysThePrinterSellsBySlot) {
   ecf.Ativar();
-  const std::string e = Erro([&] { ecf.VendeItem("1", "X", "18", 1, 1); });
+  const std::string e = MensagemDe([&] { ecf.VendeItem("1", "X", "18", 1, 1); });
   EXPECT_EQ(e.rfind("Aliquota nao encontrada: 18", 0), 0u) << e;
   EXPECT_NE(e.find("\"T01\""), std::string::npos) << e;
 }
