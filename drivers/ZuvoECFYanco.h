@@ -149,8 +149,6 @@ class TZuvoECFYanco : public TZuvoECFClass {
   std::string CodigoAliquota(const std::string& AliquotaICMS);
   /// The status text of "25" (at least 11 characters).
   std::string LeStatus();
-  /// Text in lines of 46 characters, each sent as Prefixo + line.
-  void ImprimeLinhas(const std::string& Texto, const std::string& Prefixo);
 
   int fSequencia = 0;
   std::string fNumVersaoCache;
