@@ -75,18 +75,21 @@ TEST_P(Comportamento, IdentifiesThePrinter) {
 
 TEST_P(Comportamento, CompleteReceipt) {
   const Familia& f = GetParam();
+  const double desconto = f.DescontoAcrescimo ? 10 : 0;
+  const double acrescimo = f.DescontoAcrescimo ? 1.0 : 0;
+  const double subtotal = f.DescontoAcrescimo ? 17 + 4.32 + 12.3 : 17 + 4.8 + 12.3;
   const std::string antes = ecf.NumCupom();
   ecf.AbreCupom();
   EXPECT_EQ(ecf.Estado(), estVenda);
   ecf.VendeItem("789001", "CAFE TORRADO", f.Aliquota, 2, 8.5);
-  ecf.VendeItem("789002", "ACUCAR CRISTAL", f.OutraAliquota, 1.5, 3.2, 10);
+  ecf.VendeItem("789002", "ACUCAR CRISTAL", f.OutraAliquota, 1.5, 3.2, desconto);
   ecf.VendeItem("789003", "LEITE INTEGRAL", f.Aliquota, 3, 4.1);
-  EXPECT_NEAR(ecf.SubTotal(), 17 + 4.32 + 12.3, 0.011);
-  ecf.SubtotalizaCupom(1.0, "Obrigado|Volte sempre");
+  EXPECT_NEAR(ecf.SubTotal(), subtotal, 0.011);
+  ecf.SubtotalizaCupom(acrescimo, "Obrigado|Volte sempre");
   ecf.EfetuaPagamento(f.FormaDinheiro, 20);
   EXPECT_EQ(ecf.Estado(), estPagamento);
-  ecf.EfetuaPagamento(f.FormaOutra, 14.62);
-  EXPECT_NEAR(ecf.TotalPago(), 34.62, 0.011);
+  ecf.EfetuaPagamento(f.FormaOutra, subtotal + acrescimo - 20);
+  EXPECT_NEAR(ecf.TotalPago(), subtotal + acrescimo, 0.011);
   ecf.FechaCupom();
   EXPECT_EQ(ecf.Estado(), estLivre);
   EXPECT_NE(ecf.NumCupom(), antes);

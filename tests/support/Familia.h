@@ -29,6 +29,9 @@ struct Familia {
   std::string Aliquota = "18";      ///< a rate programmed in the simulator, as VendeItem takes it
   std::string OutraAliquota = "7";  ///< a second programmed rate
   double ValorAliquota = 18;        ///< the number of Aliquota, for AchaICMSAliquota
+  /// The sale takes an item discount and the subtotal a surcharge. A
+  /// printer without them is sold the same receipt without them.
+  bool DescontoAcrescimo = true;
   std::string FormaDinheiro = "01"; ///< payment-method code of cash
   std::string FormaOutra = "02";    ///< a second payment method
   bool TemGaveta = true;            ///< AbreGaveta works

@@ -31,6 +31,13 @@ std::string FiscNET(const std::string& Corpo) {
   return s + std::to_string(s.size() - 1) + "}";
 }
 
+std::string Yanco(const std::string& Cmd) {
+  const std::string q = "\x02" "0001" + Cmd + "\x03";
+  unsigned soma = 0;
+  for (char c : q) soma += static_cast<unsigned char>(c);
+  return q + static_cast<char>((soma >> 8) & 0xFF) + static_cast<char>(soma & 0xFF);
+}
+
 struct Caso {
   std::string Familia;
   OpcoesSimulador Opcoes;
@@ -56,6 +63,7 @@ std::vector<Caso> Casos() {
   c.push_back({"Daruma", mfd, "\x1d\xff\r", ":", "\x1b\xc8\r"});
   c.push_back({"FiscNET", {}, FiscNET("LeInteiro;NomeInteiro=\"EstadoFiscal\""), "{1;0;", FiscNET("AbreCupomFiscal")});
   c.push_back({"Urano", {}, "\x1b" "f2497XXXXX", "!", "\x1b" "f00XXXXX"});
+  c.push_back({"Yanco", {}, Yanco("25"), "\x14\x02" "0001", Yanco("130")});
   c.push_back({"NaoFiscal", {}, "", "", ""});
   return c;
 }
@@ -103,6 +111,11 @@ std::string ComandoAleatorio(const std::string& Familia, const OpcoesSimulador& 
     std::string c = codigo;
     c += G() % 2 ? (campos + digitos(tamanho)).substr(0, tamanho - c.size() - 5) : campos;
     return "\x1b" "f" + c + (G() % 4 ? "XXXXX" : "");
+  }
+  if (Familia == "Yanco") {
+    static const char* const kCodigos[] = {"1F", "25", "2D", "2E", "2F", "34", "13", "14", "15", "16", "1D",
+                                           "1E", "35", "26", "12", "24", "22", "2A", "2B", "2C", "28"};
+    return Yanco(kCodigos[G() % std::size(kCodigos)] + campos);
   }
   if (Familia == "FiscNET") {
     std::string c = kNomesFiscNET[G() % std::size(kNomesFiscNET)];
