@@ -450,11 +450,12 @@ std::vector<std::string> ImpressoraFiscal::TextoMemoriaFiscal(long De, long Ate,
   std::vector<std::string> l{"LEITURA DA MEMORIA FISCAL"};
   l.push_back(PorData ? "PERIODO: " + TextoDia(De, "dd/mm/yyyy") + " A " + TextoDia(Ate, "dd/mm/yyyy")
                       : "REDUCOES: " + std::to_string(De) + " A " + std::to_string(Ate));
+  int64_t total = 0;
   for (const RegistroZ& z : MemoriaFiscal(De, Ate, PorData)) {
-    l.push_back("CRZ:" + Zeros(z.CRZ, 4) + " " + TextoDia(z.Dia, "dd/mm/yyyy") + " VB:" + DinheiroMilhar(z.VendaBruta));
-    l.push_back("  GT:" + DinheiroMilhar(z.GT));
+    l.push_back("CRZ " + Zeros(z.CRZ, 4) + " " + TextoDia(z.Dia, "dd/mm/yyyy") + " " + DinheiroMilhar(z.VendaBruta));
+    total += z.VendaBruta;
   }
-  l.push_back("GRANDE TOTAL: " + DinheiroMilhar(fGT));
+  l.push_back("TOTAL DO PERIODO: " + DinheiroMilhar(total));
   return l;
 }
 

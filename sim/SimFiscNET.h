@@ -8,16 +8,19 @@
 // {0;CodRetorno;valores;} with texts in raw CP850 bytes. A refused command
 // answers a positive code with NomeErro and Circunstancia.
 //
-// Texts are kept and printed in the printer's code page, CP850.
+// Texts are kept and printed in the printer's code page, CP850. The fiscal
+// state is the shared ImpressoraFiscal; each command is a handler in a table
+// by its name.
 #pragma once
 
-#include <array>
+#include <initializer_list>
 #include <map>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "sim/ImpressoraFiscal.h"
 #include "sim/Simulador.h"
 
 namespace zuvo::sim {
@@ -59,88 +62,82 @@ class SimFiscNET : public Simulador {
   };
   using Params = std::map<std::string, Valor>;
   using Resultado = std::vector<std::pair<std::string, std::string>>;  // name, written value
+  /// A command's handler; C is its name.
+  using Tratador = Resultado (SimFiscNET::*)(const std::string& C, const Params& P);
+  static const std::map<std::string, Tratador>& Tabela();
 
   struct Erro {
     int Codigo;
     std::string Nome;
     std::string Circunstancia;
   };
-  struct Item {
-    std::string Nome;
-    double Total = 0;
-    double Acrescimo = 0;
-    bool Cancelado = false;
-  };
-  struct Aliquota {
-    bool Programada = false;
-    double Percentual = 0;
-    bool ICMS = true;
-    std::string Descricao;
-  };
-  struct Meio {
-    bool Programado = false;
-    std::string Nome;
-    std::string Descricao;
-    bool Vinculado = false;
-  };
-  struct NaoFiscal {
-    bool Programado = false;
-    std::string Nome;
-    bool Tipo = true;
-  };
-  struct Reducao {
-    int CRZ;
-    std::string Data;  // dd/mm/yyyy
-    long DiaJuliano;
-    double Total;
-  };
 
   std::string Atende(const std::string& Quadro);
-  Resultado Executa(const std::string& Comando, const Params& P);
+  /// Reads "Nome=valor ..." into P; false with E set when malformed.
+  bool LeParametros(const std::string& Texto, Params& P, Erro& E) const;
   std::string MontaResposta(int Seq, int Codigo, const std::string& Valores) const;
+  std::string MontaErro(int Seq, const Erro& E) const;
   std::string EscreveTexto(const std::string& Nome, const std::string& Texto) const;
-  std::string EscreveMoeda(double Valor) const;
+  std::string TextoValor(const std::string& Nome, const std::string& Texto) const;
+  std::string EscreveMoeda(int64_t Centavos) const;
 
   // Parameter reading: each raises Erro when missing or malformed.
   std::string Texto(const Params& P, const std::string& Nome, bool Obrigatorio = true) const;
   long long Inteiro(const Params& P, const std::string& Nome) const;
   long long InteiroOu(const Params& P, const std::string& Nome, long long Padrao) const;
   double Numero(const Params& P, const std::string& Nome) const;
+  /// A number in hundredths (money, percentages) or thousandths
+  /// (quantities), refused when it is out of any printer's range.
+  int64_t Centesimos(const Params& P, const std::string& Nome) const;
+  int64_t Milesimos(const Params& P, const std::string& Nome) const;
   bool Booleano(const Params& P, const std::string& Nome, bool Padrao) const;
   bool Tem(const Params& P, const std::string& Nome) const;
+  static void Faixa(const std::string& Nome, long long V, long long De, long long Ate);
 
+  int Estado() const;
   void ExigeEstado(const std::string& Comando, std::initializer_list<int> Estados) const;
-  void ExigePapel() const;
-  double TotalLiquido() const;
-  /// Prints a line and counts it for the busy-printer delay.
-  void Linha(const std::string& Texto);
-  /// Prints each LF-separated line of Texto.
-  void ImprimeTexto(const std::string& Texto);
-  std::string RelatorioMF(long long De, long long Ate, bool PorData);
-  long Agora(std::string* Data, std::string* Hora) const;
+  /// Raises the printer's error for what the shared printer refused; Alvo
+  /// names the rate, method or item the message is about.
+  void Exige(ErroFiscal E, const std::string& Comando, const std::string& Alvo = "") const;
+  static int SlotMeio(long long Codigo);
+  static long long CodigoMeio(int Slot);
 
+  // The commands.
+  Resultado LeTexto(const std::string& C, const Params& P);
+  Resultado LeInteiro(const std::string& C, const Params& P);
+  Resultado LeMoeda(const std::string& C, const Params& P);
+  Resultado LeData(const std::string& C, const Params& P);
+  Resultado LeHora(const std::string& C, const Params& P);
+  Resultado LeIndicador(const std::string& C, const Params& P);
+  Resultado AbreCupomFiscal(const std::string& C, const Params& P);
+  Resultado VendeItem(const std::string& C, const Params& P);
+  Resultado AcresceItemFiscal(const std::string& C, const Params& P);
+  Resultado AcresceSubtotal(const std::string& C, const Params& P);
+  Resultado PagaCupom(const std::string& C, const Params& P);
+  Resultado EncerraDocumento(const std::string& C, const Params& P);
+  Resultado CancelaCupom(const std::string& C, const Params& P);
+  Resultado CancelaItemFiscal(const std::string& C, const Params& P);
+  Resultado AbreGaveta(const std::string& C, const Params& P);
+  Resultado EmiteLeituraX(const std::string& C, const Params& P);
+  Resultado EmiteReducaoZ(const std::string& C, const Params& P);
+  Resultado AcertaHorarioVerao(const std::string& C, const Params& P);
+  Resultado AbreGerencial(const std::string& C, const Params& P);
+  Resultado ImprimeTexto(const std::string& C, const Params& P);
+  Resultado AbreCreditoDebito(const std::string& C, const Params& P);
+  Resultado AvancaPapel(const std::string& C, const Params& P);
+  Resultado Aceita(const std::string& C, const Params& P);
+  Resultado EmiteLeituraMF(const std::string& C, const Params& P);
+  Resultado LeImpressao(const std::string& C, const Params& P);
+  Resultado LeAliquota(const std::string& C, const Params& P);
+  Resultado DefineAliquota(const std::string& C, const Params& P);
+  Resultado LeMeioPagamento(const std::string& C, const Params& P);
+  Resultado DefineMeioPagamento(const std::string& C, const Params& P);
+  Resultado LeNaoFiscal(const std::string& C, const Params& P);
+  Resultado DefineNaoFiscal(const std::string& C, const Params& P);
+
+  ImpressoraFiscal fECF;
   bool fReal = false;
-  int fEstado = 1;
-  int fCOO = 1234;
-  int fCRO = 1;
-  int fCRZ = 20;
-  bool fBloqueada = false;
-  bool fRequerZ = false;
-  bool fHorarioVerao = false;
-  bool fGaveta = false;
-  double fGT = 6275.0;
-  double fVendaDia = 0;
-  std::vector<Item> fItens;
-  double fAcrescimoSubtotal = 0;
-  double fPago = 0;
-  int fCOOUltimoCupom = 0;
-  std::map<int, double> fPagosUltimoCupom;  // payment code -> amount of the last receipt
-  std::array<Aliquota, 16> fAliquotas;
-  std::map<int, Meio> fMeios;  // -2 and 0..14
-  std::array<NaoFiscal, 15> fNaoFiscais;
-  std::vector<Reducao> fReducoes;
   std::string fCaptura;  // fiscal-memory reading kept for the serial line
-  int fLinhas = 0;  // lines printed by the command being answered
   int fQuadros = 0;
   std::vector<std::string> fComandos;
   std::map<std::string, Params> fUltimos;

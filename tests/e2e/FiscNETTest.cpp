@@ -105,8 +105,8 @@ TEST_P(FiscNET, ReceiptWithDiscountsSurchargeAndSeveralPayments) {
   EXPECT_TRUE(NoPapel("A\x80\xE9" "CAR \"CRISTAL\""));
   EXPECT_TRUE(NoPapel("CAF\x90"));
   EXPECT_TRUE(NoPapel("CPF/CNPJ consumidor: 123.456.789-09"));
-  EXPECT_TRUE(NoPapel("ITEM 4 CANCELADO"));
-  EXPECT_TRUE(NoPapel("DESCONTO -3,00"));
+  EXPECT_TRUE(NoPapel("ITEM 004 CANCELADO"));
+  EXPECT_TRUE(NoPapel("DESCONTO R$ -3,00"));
   EXPECT_TRUE(NoPapel("TROCO R$ 5,50"));
   EXPECT_TRUE(NoPapel("troco em notas"));
   EXPECT_TRUE(NoPapel("Obrigado\nVolte sempre\nOperador: Ana"));
