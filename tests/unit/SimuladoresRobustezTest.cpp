@@ -31,6 +31,14 @@ std::string FiscNET(const std::string& Corpo) {
   return s + std::to_string(s.size() - 1) + "}";
 }
 
+// STX + text + ETX + the 16-bit sum of those bytes, high byte first.
+std::string ICash(const std::string& Texto) {
+  std::string q = "\x02" + Texto + "\x03";
+  unsigned soma = 0;
+  for (char c : q) soma += static_cast<unsigned char>(c);
+  return q + static_cast<char>((soma >> 8) & 0xFF) + static_cast<char>(soma & 0xFF);
+}
+
 struct Caso {
   std::string Familia;
   OpcoesSimulador Opcoes;
@@ -55,6 +63,7 @@ std::vector<Caso> Casos() {
   c.push_back({"Daruma", fs2000, "\x1d\x05\r", ":", "\x1b\xc8\r"});
   c.push_back({"Daruma", mfd, "\x1d\xff\r", ":", "\x1b\xc8\r"});
   c.push_back({"FiscNET", {}, FiscNET("LeInteiro;NomeInteiro=\"EstadoFiscal\""), "{1;0;", FiscNET("AbreCupomFiscal")});
+  c.push_back({"ICash", {}, ICash("67082"), "\x06", ICash("200")});
   c.push_back({"NaoFiscal", {}, "", "", ""});
   return c;
 }
@@ -97,6 +106,11 @@ std::string ComandoAleatorio(const std::string& Familia, const OpcoesSimulador& 
       c += std::string(i == 0 ? "" : (c.find(';') == std::string::npos ? ";" : " ")) +
            kParamsFiscNET[G() % std::size(kParamsFiscNET)] + kValores[G() % std::size(kValores)];
     return FiscNET(c);
+  }
+  if (Familia == "ICash") {
+    static const char* const kCodigos[] = {"200", "20", "21", "26", "25", "27", "22", "23", "17", "29", "2A",
+                                           "2E", "45", "51", "72", "71", "56", "57", "58", "54", "55", "67", "34M"};
+    return ICash(kCodigos[G() % std::size(kCodigos)] + campos);
   }
   return campos + "\n";
 }
