@@ -31,12 +31,17 @@ std::string FiscNET(const std::string& Corpo) {
   return s + std::to_string(s.size() - 1) + "}";
 }
 
-std::string Yanco(const std::string& Cmd) {
-  const std::string q = "\x02" "0001" + Cmd + "\x03";
+// The frame followed by the 16-bit sum of its bytes, high byte first.
+std::string ComSoma(const std::string& q) {
   unsigned soma = 0;
   for (char c : q) soma += static_cast<unsigned char>(c);
   return q + static_cast<char>((soma >> 8) & 0xFF) + static_cast<char>(soma & 0xFF);
 }
+
+std::string Yanco(const std::string& Cmd) { return ComSoma("\x02" "0001" + Cmd + "\x03"); }
+
+// STX + text + ETX + the sum.
+std::string ICash(const std::string& Texto) { return ComSoma("\x02" + Texto + "\x03"); }
 
 struct Caso {
   std::string Familia;
@@ -64,6 +69,7 @@ std::vector<Caso> Casos() {
   c.push_back({"FiscNET", {}, FiscNET("LeInteiro;NomeInteiro=\"EstadoFiscal\""), "{1;0;", FiscNET("AbreCupomFiscal")});
   c.push_back({"Urano", {}, "\x1b" "f2497XXXXX", "!", "\x1b" "f00XXXXX"});
   c.push_back({"Yanco", {}, Yanco("25"), "\x14\x02" "0001", Yanco("130")});
+  c.push_back({"ICash", {}, ICash("67082"), "\x06", ICash("200")});
   c.push_back({"NaoFiscal", {}, "", "", ""});
   return c;
 }
@@ -123,6 +129,11 @@ std::string ComandoAleatorio(const std::string& Familia, const OpcoesSimulador& 
       c += std::string(i == 0 ? "" : (c.find(';') == std::string::npos ? ";" : " ")) +
            kParamsFiscNET[G() % std::size(kParamsFiscNET)] + kValores[G() % std::size(kValores)];
     return FiscNET(c);
+  }
+  if (Familia == "ICash") {
+    static const char* const kCodigos[] = {"200", "20", "21", "26", "25", "27", "22", "23", "17", "29", "2A",
+                                           "2E", "45", "51", "72", "71", "56", "57", "58", "54", "55", "67", "34M"};
+    return ICash(kCodigos[G() % std::size(kCodigos)] + campos);
   }
   return campos + "\n";
 }
