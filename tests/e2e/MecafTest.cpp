@@ -198,7 +198,7 @@ TEST_P(MecafE2E, FiscalMemoryOnTheLineAndOnPaper) {
   bool temZ = false;
   for (const std::string& l : linhas) {
     EXPECT_EQ(l.find('\0'), std::string::npos);
-    temZ = temZ || l.find("CRZ:0012") != std::string::npos;
+    temZ = temZ || l.find("CRZ 0012 ") != std::string::npos;
   }
   EXPECT_TRUE(temZ);
   const TDateTime hoje = DateOf(PlataformaSistema().Agora());

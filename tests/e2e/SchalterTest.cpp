@@ -156,14 +156,14 @@ TEST_P(SchalterE2E, TheFiscalMemoryIsPrintedOrSentDownTheLine) {
   fSim->AdicionaReducoes(3);
   ecf.LeituraMemoriaFiscal(1, 3);
   EXPECT_TRUE(NoPapel("LEITURA DA MEMORIA FISCAL"));
-  EXPECT_TRUE(NoPapel("CRZ:0003"));
+  EXPECT_TRUE(NoPapel("CRZ 0003 "));
 
   TStrings linhas;
   ecf.LeituraMemoriaFiscalSerial(2, 3, linhas);
   ASSERT_GE(linhas.size(), 4u);
   EXPECT_EQ(linhas[0], "LEITURA DA MEMORIA FISCAL");
   EXPECT_EQ(linhas[1], "REDUCOES: 2 A 3");
-  EXPECT_EQ(linhas[2].substr(0, 8), "CRZ:0002");
+  EXPECT_EQ(linhas[2].substr(0, 9), "CRZ 0002 ");
 
   PlataformaSistema sistema;
   const TDateTime hoje = DateOf(sistema.Agora());

@@ -182,8 +182,8 @@ TEST_P(SwedaE2E, DayCloseAndFiscalMemoryOnTheSerialLine) {
   ecf.LeituraMemoriaFiscalSerial(1, 99, linhas);
   ASSERT_GE(linhas.size(), 4u);
   EXPECT_EQ(linhas.front(), "LEITURA DA MEMORIA FISCAL");
-  EXPECT_EQ(linhas.at(2).substr(0, 8), "CRZ:0013");
-  EXPECT_EQ(linhas.back().substr(0, 13), "GRANDE TOTAL:");
+  EXPECT_EQ(linhas.at(2).substr(0, 9), "CRZ 0013 ");
+  EXPECT_EQ(linhas.back().substr(0, 17), "TOTAL DO PERIODO:");
   for (const auto& l : linhas) EXPECT_EQ(l.find(".+"), std::string::npos) << l;
 
   ecf.LeituraMemoriaFiscal(Agora() - 1, Agora());
