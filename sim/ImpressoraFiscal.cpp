@@ -518,6 +518,15 @@ static ErroFiscal ProgramaDescricao(std::vector<T>& Tabela, const T& Novo, int& 
 }
 
 ErroFiscal ImpressoraFiscal::ProgramaForma(const FormaPagamento& F, int& Slot) {
+  // Naming a method that exists changes nothing, so a printer answers it
+  // even during a receipt (how a till finds a method's code while paying).
+  if (Slot < 0) {
+    const int existente = AchaForma(F.Descricao);
+    if (existente >= 0) {
+      Slot = existente;
+      return ErroFiscal::JaProgramado;
+    }
+  }
   if (CupomAberto()) return ErroFiscal::CupomAberto;
   return ProgramaDescricao(fFormas, F, Slot);
 }

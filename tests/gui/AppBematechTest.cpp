@@ -335,7 +335,7 @@ class AppBematechTest : public QObject {
     fRespostas.Aceita();  // today
     Executa(F().CapturaporPeriodo1);
     l = Novas();
-    QVERIFY2(l.filter(QStringLiteral("PERIODO:")).size() == 1, qPrintable(l.join('\n')));
+    QVERIFY2(l.filter(QRegularExpression(QStringLiteral("PERIODO: \\d\\d/"))).size() == 1, qPrintable(l.join('\n')));
     QVERIFY(l.filter(QRegularExpression(QStringLiteral("CRZ \\d{4} "))).size() >= 1);
 
     // A date that is not a date ends the command without a call.
