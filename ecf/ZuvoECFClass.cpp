@@ -91,6 +91,23 @@ std::string TextoDecimal(double Valor, int Tamanho, int MaxDecimais, const std::
   throw recusa();
 }
 
+std::string TextoImprimivel(const std::string& Texto, bool Linhas) {
+  std::string r;
+  r.reserve(Texto.size());
+  for (size_t i = 0; i < Texto.size(); i++) {
+    const unsigned char c = static_cast<unsigned char>(Texto[i]);
+    if (Linhas && c == '\r') {
+      if (i + 1 < Texto.size() && Texto[i + 1] == '\n') continue;
+      r += '\n';
+    } else if (Linhas && c == '\n') {
+      r += '\n';
+    } else {
+      r += (c < 32 || c == 127) ? ' ' : static_cast<char>(c);
+    }
+  }
+  return r;
+}
+
 std::string CampoDecimalTexto(double Valor, int Tamanho, const std::string& Campo) {
   return CompletaEsquerda(TextoDecimal(Valor, Tamanho, std::max(Tamanho - 2, 0), Campo), Tamanho, '0');
 }
