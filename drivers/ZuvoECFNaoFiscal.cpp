@@ -1176,13 +1176,15 @@ void TZuvoECFNaoFiscal::ProgramaAliquota(double Aliquota, char Tipo, const std::
   const bool iss = std::toupper(static_cast<unsigned char>(Tipo)) == 'S';
   for (const auto& a : fMem.Aliquotas)
     if (a.Aliquota == Aliquota && a.ISS == iss) return;
-  if (!(Aliquota > 0) || !(Aliquota < 100))
+  // Kept as the text the report prints: plain decimals, never "1E-5"; a
+  // rate too small for four decimals is no rate.
+  if (!(Aliquota >= 0.0001) || !(Aliquota < 100))
     throw Exception("Aliquota " + FloatToStr(Aliquota) + " Inválida");
   if (static_cast<int>(fMem.Aliquotas.size()) >= kMaxLista)
     throw Exception("Limite de " + IntToStr(kMaxLista) + " Aliquotas atingido");
   GuardaEstado();
   try {
-    fMem.Aliquotas.push_back({Aliquota, iss, 0, FloatToStr(Aliquota)});
+    fMem.Aliquotas.push_back({Aliquota, iss, 0, TextoDecimal(Aliquota, 8, 4, "Aliquota")});
     GravaArqINI();
   } catch (...) {
     RestauraEstado();

@@ -200,6 +200,10 @@ TEST_F(NaoFiscal, NumbersBeyondThePrintersFieldsAreRefusedNotStored) {
   EXPECT_EQ(M().ItensCupom.size(), 1u);
   a.ecf.SubtotalizaCupom();
   EXPECT_EQ(teste::MensagemDe([&] { a.ecf.EfetuaPagamento("01", 1e300); }), invalidos);
+  // A rate's text is plain decimals; one too small to print is refused.
+  const size_t aliquotas = M().Aliquotas.size();
+  EXPECT_THROW(a.ecf.ProgramaAliquota(0.00005), Exception);  // was kept as "5E-5"
+  EXPECT_EQ(M().Aliquotas.size(), aliquotas);
   EXPECT_DOUBLE_EQ(M().TotalPago, 0);
   a.ecf.EfetuaPagamento("01", 20);
   a.ecf.FechaCupom();
