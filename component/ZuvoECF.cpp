@@ -1,5 +1,7 @@
 #include "component/ZuvoECF.h"
 
+#include <cmath>
+
 #include "core/ZuvoPlataforma.h"
 
 namespace zuvo {
@@ -19,6 +21,14 @@ std::string ObservacaoLimpa(const std::string& Texto) {
   for (char c : t)
     if (c != CR && c != LF) r += c;
   return r;
+}
+
+// NaN and the infinities pass every "> 0" or "fits" comparison some way or
+// another and reach a printer as "NAN" or a field of nines: refused here,
+// with one message, for every operation that takes a number.
+void ExigeFinito(double Valor, const char* Campo) {
+  if (!std::isfinite(Valor))
+    throw EZuvoECFCMDInvalido(std::string("Valor de ") + Campo + " inválido: não é um número finito.");
 }
 
 bool EhProcurar(const std::string& Porta) { return Porta.empty() || SameText(Porta, "procurar"); }
@@ -248,6 +258,9 @@ bool TZuvoECF::GavetaAberta() {
 void TZuvoECF::VendeItem(const std::string& Codigo, const std::string& Descricao,
                          const std::string& AliquotaICMS, double Qtd, double ValorUnitario,
                          double DescontoPorc, const std::string& Unidade) {
+  ExigeFinito(Qtd, "Qtd");
+  ExigeFinito(ValorUnitario, "ValorUnitario");
+  ExigeFinito(DescontoPorc, "DescontoPorc");
   Qtd = RoundTo(Qtd, -DecimaisQtd());
   ValorUnitario = RoundTo(ValorUnitario, -DecimaisPreco());
   if (Qtd <= 0) throw EZuvoECFCMDInvalido("Quantidade deve ser superior a 0.");
@@ -258,6 +271,7 @@ void TZuvoECF::VendeItem(const std::string& Codigo, const std::string& Descricao
 }
 
 void TZuvoECF::SubtotalizaCupom(double DescontoAcrescimo, const std::string& MensagemRodape) {
+  ExigeFinito(DescontoAcrescimo, "DescontoAcrescimo");
   DescontoAcrescimo = RoundTo(DescontoAcrescimo, -2);
   fMensagemRodape = StringReplace(TextoImpressao(MensagemRodape), "|", std::string(1, LF));
   fECF->SubtotalizaCupom(DescontoAcrescimo, fMensagemRodape);
@@ -265,6 +279,7 @@ void TZuvoECF::SubtotalizaCupom(double DescontoAcrescimo, const std::string& Men
 
 void TZuvoECF::EfetuaPagamento(const std::string& CodFormaPagto, double Valor,
                                const std::string& Observacao, bool ImprimeVinculado) {
+  ExigeFinito(Valor, "Valor");
   fECF->EfetuaPagamento(CodFormaPagto, RoundTo(Valor, -2), ObservacaoLimpa(Observacao),
                         ImprimeVinculado);
 }
@@ -279,6 +294,7 @@ void TZuvoECF::FechaCupom(const std::string& Observacao) {
 void TZuvoECF::ImprimeCheque(const std::string& Banco, double Valor,
                              const std::string& Favorecido, const std::string& Cidade,
                              TDateTime Data, const std::string& Observacao) {
+  ExigeFinito(Valor, "Valor");
   fECF->ImprimeCheque(Banco, RoundTo(Valor, -2), Favorecido, Cidade, Data,
                       ObservacaoLimpa(Observacao));
 }
@@ -286,18 +302,32 @@ void TZuvoECF::ImprimeCheque(const std::string& Banco, double Valor,
 void TZuvoECF::CupomVinculado(const std::string& COO, const std::string& CodFormaPagto,
                               const std::string& CodComprovanteNaoFiscal, double Valor,
                               const TStrings& Relatorio, int Vias) {
+  ExigeFinito(Valor, "Valor");
   fECF->CupomVinculado(COO, CodFormaPagto, CodComprovanteNaoFiscal, RoundTo(Valor, -2),
                        Relatorio, Vias);
 }
 
 void TZuvoECF::AbreCupomVinculado(const std::string& COO, const std::string& CodFormaPagto,
                                   double Valor) {
-  fECF->AbreCupomVinculado(COO, CodFormaPagto, "", RoundTo(Valor, -2));
+  AbreCupomVinculado(COO, CodFormaPagto, "", Valor);
 }
 
 void TZuvoECF::AbreCupomVinculado(const std::string& COO, const std::string& CodFormaPagto,
                                   const std::string& CodComprovanteNaoFiscal, double Valor) {
+  ExigeFinito(Valor, "Valor");
   fECF->AbreCupomVinculado(COO, CodFormaPagto, CodComprovanteNaoFiscal, RoundTo(Valor, -2));
+}
+
+void TZuvoECF::ProgramaAliquota(double Aliquota, char Tipo, const std::string& Posicao) {
+  ExigeFinito(Aliquota, "Aliquota");
+  fECF->ProgramaAliquota(Aliquota, Tipo, Posicao);
+}
+
+std::string TZuvoECF::EnviaComando(const std::string& Cmd) {
+  // Nothing to send: the printer would never answer and the call would only
+  // end at the time-out.
+  if (Cmd.empty()) throw EZuvoECFCMDInvalido("Comando vazio: nada a enviar ao ECF.");
+  return fECF->EnviaComando(Cmd);
 }
 
 }  // namespace zuvo

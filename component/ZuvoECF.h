@@ -199,7 +199,9 @@ class TZuvoECF : public TZuvoComponent {
   void AbreRelatorioGerencial() { fECF->AbreRelatorioGerencial(); }
   void LinhaRelatorioGerencial(const std::string& Linha) { fECF->LinhaRelatorioGerencial(Linha); }
   void LinhaCupomVinculado(const std::string& Linha) { fECF->LinhaCupomVinculado(Linha); }
-  std::string EnviaComando(const std::string& Cmd) { return fECF->EnviaComando(Cmd); }
+  /// Refuses an empty command (EZuvoECFCMDInvalido) instead of waiting for
+  /// an answer that cannot come.
+  std::string EnviaComando(const std::string& Cmd);
   /// The toggle.
   void MudaHorarioVerao() { fECF->MudaHorarioVerao(); }
   void LeituraMemoriaFiscal(TDateTime DataInicial, TDateTime DataFinal) {
@@ -215,6 +217,8 @@ class TZuvoECF : public TZuvoComponent {
     fECF->LeituraMemoriaFiscalSerial(ReducaoInicial, ReducaoFinal, Linhas);
   }
 
+  /// Every operation taking a number refuses NaN and the infinities
+  /// (EZuvoECFCMDInvalido "Valor de <name> inválido: não é um número finito.").
   /// Rounds Qtd to DecimaisQtd and ValorUnitario to DecimaisPreco decimals;
   /// refuses a zero quantity or price and an empty tax rate
   /// (EZuvoECFCMDInvalido); passes the rate trimmed and upper-cased.
@@ -233,9 +237,7 @@ class TZuvoECF : public TZuvoComponent {
                      const std::string& Observacao = "");
 
   void CarregaAliquotas() { fECF->CarregaAliquotas(); }
-  void ProgramaAliquota(double Aliquota, char Tipo = 'T', const std::string& Posicao = "") {
-    fECF->ProgramaAliquota(Aliquota, Tipo, Posicao);
-  }
+  void ProgramaAliquota(double Aliquota, char Tipo = 'T', const std::string& Posicao = "");
   TZuvoECFAliquota* AchaICMSAliquota(double Aliquota, char Tipo = ' ') {
     return fECF->AchaICMSAliquota(Aliquota, Tipo);
   }

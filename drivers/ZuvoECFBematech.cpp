@@ -414,7 +414,7 @@ void TZuvoECFBematech::CarregaFormasPagamento() {
 
 void TZuvoECFBematech::ProgramaFormaPagamento(const std::string& Descricao, bool,
                                               const std::string&) {
-  const std::string descricao = CompletaDireita(Descricao, 16);
+  const std::string descricao = CompletaDireita(TextoImprimivel(Descricao), 16);
   fBytesResp = 2;
   const std::string d = BcdToAsc(EnviaComando("G" + descricao));
   // The index comes as two BCD bytes, one digit in each low nibble.
@@ -457,7 +457,7 @@ void TZuvoECFBematech::CarregaComprovantesNaoFiscais() {
 void TZuvoECFBematech::ProgramaComprovanteNaoFiscal(const std::string& Descricao,
                                                     const std::string&,
                                                     const std::string& Posicao) {
-  const std::string descricao = CompletaDireita(Descricao, 19);
+  const std::string descricao = CompletaDireita(TextoImprimivel(Descricao), 19);
   CarregaComprovantesNaoFiscais();
   int p = static_cast<int>(StrToIntDef(Trim(Posicao), 0));
   if (p <= 0 || p > 50) {
@@ -503,15 +503,18 @@ void TZuvoECFBematech::VendeItem(const std::string& Codigo, const std::string& D
   if (Qtd > 9999) throw EZuvoECFCMDInvalido("Quantidade deve ser inferior a 9999.");
   const std::string indice = IndiceAliquota(AliquotaICMS);
   if (ArredondaPorQtd() && !Arredonda()) ArredondarPorQtd(Qtd, -2, ValorUnitario);
-  const std::string descricao = Trim(Descricao);
-  const std::string unidade = CompletaDireita(Unidade, 2);
+  // A NUL ends the code and the description of the MFD sale: no caller's
+  // control byte may reach a field.
+  const std::string descricao = Trim(TextoImprimivel(Descricao));
+  const std::string codigo = TextoImprimivel(Codigo);
+  const std::string unidade = CompletaDireita(TextoImprimivel(Unidade), 2);
 
   if (MFD()) {
     // The discount goes as an amount in cents.
     const double desconto = RoundTo(Qtd * ValorUnitario, -2) * DescontoPorc;
     EnviaComando("?" + indice + CampoNumerico(ValorUnitario, 3, 9, "ValorUnitario") +
                  CampoNumerico(Qtd, 3, 7, "Qtd") + CampoNumerico(desconto, 0, 10, "Desconto") +
-                 StringOfChar('0', 32) + unidade + Trim(Codigo) + Bytes({0}) + descricao +
+                 StringOfChar('0', 32) + unidade + Trim(codigo) + Bytes({0}) + descricao +
                  Bytes({0}));
   } else {
     const bool qtdInteira = RoundTo(Qtd, 0) == Qtd;
@@ -528,7 +531,7 @@ void TZuvoECFBematech::VendeItem(const std::string& Codigo, const std::string& D
     if (versao >= 300 && !Trim(unidade).empty()) EnviaComando(">3" + unidade);
     if (DescricaoGrande() && descricao.size() > 29 && versao >= 300)
       EnviaComando(">4" + Copy(descricao, 1, 200));
-    EnviaComando(comando + CompletaDireita(Codigo, 13) + CompletaDireita(descricao, 29) + indice +
+    EnviaComando(comando + CompletaDireita(codigo, 13) + CompletaDireita(descricao, 29) + indice +
                  qtd + preco + desconto);
   }
   fTotalPagoMFD = 0;
@@ -545,12 +548,12 @@ void TZuvoECFBematech::EfetuaPagamento(const std::string& CodFormaPagto, double 
                                        const std::string& Observacao, bool ImprimeVinculado) {
   TZuvoECFClass::EfetuaPagamento(CodFormaPagto, Valor, Observacao, ImprimeVinculado);
   EnviaComando("H" + CodFormaPagto + CampoNumerico(Valor, 2, 14, "Valor") +
-               Copy(Observacao, 1, 80));
+               Copy(TextoImprimivel(Observacao), 1, 80));
   fTotalPagoMFD += RoundTo(Valor, -2);
 }
 
 void TZuvoECFBematech::FechaCupom(const std::string& Observacao) {
-  std::string obs = TrimRight(Observacao);
+  std::string obs = TrimRight(TextoImprimivel(Observacao, true));
   if (obs.empty() || obs.back() != LF) obs += LF;
   EnviaImpressao('"' + Copy(obs, 1, 492), 18);
   fTotalPagoMFD = 0;
@@ -591,7 +594,7 @@ void TZuvoECFBematech::ReducaoZ(TDateTime DataHora) {
 void TZuvoECFBematech::AbreRelatorioGerencial() { EnviaImpressao(Bytes({20}), 45); }
 
 void TZuvoECFBematech::ImprimeTexto(const std::string& Texto, const std::string& Prefixo) {
-  std::string texto = AjustaLinhas(Texto);
+  std::string texto = AjustaLinhas(TextoImprimivel(Texto, true));
   if (!Termica()) {
     ImprimeLinhaALinha(texto, Prefixo);
     return;
@@ -682,9 +685,10 @@ void TZuvoECFBematech::ImprimeCheque(const std::string& Banco, double Valor,
   if (!modelo) throw Exception("Modelo de cheque do Banco: " + banco + " não encontrado");
   std::string layout;
   for (int p : modelo->Parametros()) layout += static_cast<char>(p);
-  EnviaComando("9" + valor + CompletaDireita(Favorecido, 45) +
-               CompletaEsquerda(Trim(Cidade), 27) + FormatDateTime("ddmmyyyy", Data) + layout +
-               Copy(Observacao, 1, 120));
+  EnviaComando("9" + valor + CompletaDireita(TextoImprimivel(Favorecido), 45) +
+               CompletaEsquerda(Trim(TextoImprimivel(Cidade)), 27) +
+               FormatDateTime("ddmmyyyy", Data) + layout +
+               Copy(TextoImprimivel(Observacao), 1, 120));
 }
 
 void TZuvoECFBematech::CancelaImpressaoCheque() { EnviaComando(">1"); }

@@ -1,5 +1,6 @@
 #include "drivers/ZuvoECFDaruma.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "core/ZuvoPlataforma.h"
@@ -143,17 +144,7 @@ int TZuvoECFDaruma::DigitoHex(const std::string& Resposta, int Posicao) {
 }
 
 std::string TZuvoECFDaruma::CampoQuantidade(double Qtd, int Tamanho) {
-  std::string texto = FloatToStr(Qtd);
-  if (Qtd >= 0 && static_cast<int>(texto.size()) > Tamanho) {
-    // Fewer decimals until it fits; the integer part never shrinks.
-    int inteiros = static_cast<int>(FloatToStr(std::trunc(Qtd)).size());
-    int decimais = Tamanho - inteiros - 1;
-    texto = FloatToStr(RoundTo(Qtd, decimais > 0 ? -decimais : 0));
-  }
-  if (Qtd < 0 || !std::isfinite(Qtd) || static_cast<int>(texto.size()) > Tamanho)
-    throw EZuvoECFCMDInvalido("Valor de Quantidade (" + FloatToStr(Qtd) +
-                              ") não cabe no campo de " + IntToStr(Tamanho) + " dígitos");
-  return CompletaEsquerda(texto, Tamanho, '0');
+  return CampoDecimalTexto(Qtd, Tamanho, "Quantidade");
 }
 
 std::string TZuvoECFDaruma::LimpaTexto(const std::string& Texto) {
@@ -235,6 +226,26 @@ TZuvoECFDaruma::TZuvoECFDaruma(TZuvoDevice& Device, TZuvoECFConfig& Config)
 TZuvoECFDaruma::~TZuvoECFDaruma() = default;
 
 // ----- The command cycle -----
+
+std::string TZuvoECFDaruma::EnviaComando(const std::string& Cmd) {
+  // The cycle clears the per-command settings on every exit: a command sent
+  // again must wait for its printing and its time-out as the first send did.
+  const bool aguarda = AguardaImpressao();
+  const int tempo = TimeOutLeitura();
+  const TPrazo prazo(static_cast<int64_t>(tempo) * 1000);
+  for (int tentativa = 1;; tentativa++) {
+    try {
+      return TZuvoECFClass::EnviaComando(Cmd);
+    } catch (const EZuvoECFSemResposta&) {
+      if (FS2000() || !ErroOcupada(CodigoErro(RespostaComando(), ComandoEnviado(), false)) ||
+          tentativa >= kTentativasOcupada || prazo.Venceu())
+        throw;
+    }
+    Dorme(static_cast<int>(std::min<int64_t>(200, prazo.Restante())));
+    SetAguardaImpressao(aguarda);
+    SetTimeOutComando(tempo);
+  }
+}
 
 // There is no acknowledgement byte: the answer is read at once (the reading
 // loop waits on the port).
@@ -724,7 +735,11 @@ void TZuvoECFDaruma::VendeItem(const std::string& Codigo, const std::string& Des
                                                    : Copy(AliquotaICMS, 1, 2));
     t = CompletaDireita(t, 2);
   } else {
+    // The printer names a programmed rate as the "T" text does: "T" + the
+    // table letter ("TA"); a bare letter ("A ") names no rate. The MFD
+    // (two digits) and FS2000 ("TA") tables already give the code whole.
     t = AchaAliquotaVenda(AliquotaICMS).Indice;
+    if (t.size() == 1) t = "T" + t;
   }
 
   if (ArredondaPorQtd() && !Arredonda()) ArredondarPorQtd(Qtd, -2, ValorUnitario);

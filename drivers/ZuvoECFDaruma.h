@@ -22,6 +22,15 @@ class TZuvoECFDaruma : public TZuvoECFClass {
   TZuvoECFDaruma(TZuvoDevice& Device, TZuvoECFConfig& Config);
   ~TZuvoECFDaruma() override;
 
+  /// The cycle, sent again while the printer answers "busy" (E99 or E35,
+  /// given by detail-memory printers while they compact their memory): at
+  /// most kTentativasOcupada sends, all within the command's time-out.
+  std::string EnviaComando(const std::string& Cmd) override;
+  using TZuvoECFClass::EnviaComando;
+  static constexpr int kTentativasOcupada = 5;
+  /// Codes that mean "busy, send the same command again".
+  static bool ErroOcupada(int Codigo) { return Codigo == 99 || Codigo == 35; }
+
   // ----- The protocol, as small functions (public for the unit tests) -----
 
   /// FS commands get the XOR of all their bytes; any other command gets CR.

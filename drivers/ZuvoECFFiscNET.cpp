@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cmath>
 #include <memory>
 #include <cstdint>
 
@@ -50,8 +51,12 @@ bool EhNumero(const std::string& Texto, int64_t& Valor) {
   }
 }
 
-// The printer reads numbers with a decimal comma and at most 4 decimals.
-std::string NumeroFiscNET(double Valor) { return FloatToStr(RoundTo(Valor, -4)); }
+// The printer reads numbers with a decimal comma and at most 4 decimals, in
+// plain notation; what is not finite or does not fit is refused before
+// sending (the printer would take "NAN" or "1E300" as a syntax error or worse).
+std::string NumeroFiscNET(double Valor, const std::string& Nome) {
+  return (Valor < 0 ? "-" : "") + TextoDecimal(std::fabs(Valor), 13, 4, Nome);
+}
 
 }  // namespace
 
@@ -120,7 +125,7 @@ void TZuvoECFFiscNETComando::AddParamString(const std::string& Nome, const std::
 }
 
 void TZuvoECFFiscNETComando::AddParamDouble(const std::string& Nome, double Valor) {
-  fParams.push_back(Nome + "=" + NumeroFiscNET(Valor));
+  fParams.push_back(Nome + "=" + NumeroFiscNET(Valor, Nome));
 }
 
 void TZuvoECFFiscNETComando::AddParamInteger(const std::string& Nome, int64_t Valor) {
@@ -514,7 +519,10 @@ void TZuvoECFFiscNET::VendeItem(const std::string& Codigo, const std::string& De
                                 const std::string& AliquotaICMS, double Qtd,
                                 double ValorUnitario, double DescontoPorc,
                                 const std::string& Unidade) {
-  if (Qtd <= 0) throw EZuvoECFCMDInvalido("Quantidade deve ser maior que zero.");
+  if (!(Qtd > 0)) throw EZuvoECFCMDInvalido("Quantidade deve ser maior que zero.");
+  // The discount is sent after the item: check it before the item is sold,
+  // as the other families' 4-digit percentage field does.
+  CampoNumerico(DescontoPorc, 2, 4, "DescontoPorc");
   std::string aliquota = Trim(AliquotaICMS);
   if (aliquota.empty()) throw EZuvoECFCMDInvalido("Aliquota de ICMS não pode ser vazia.");
 
@@ -813,7 +821,7 @@ void TZuvoECFFiscNET::ProgramaAliquota(double Aliquota, char Tipo, const std::st
   fComando.AddParamBool("AliquotaICMS", Tipo == 'T');
   fComando.AddParamInteger("CodAliquotaProgramavel", StrToIntDef(Trim(Posicao), -1));
   AddTexto("DescricaoAliquota",
-           std::string(Tipo == 'T' ? "ICMS: " : "ISS: ") + NumeroFiscNET(Aliquota) + "%");
+           std::string(Tipo == 'T' ? "ICMS: " : "ISS: ") + NumeroFiscNET(Aliquota, "Aliquota") + "%");
   fComando.AddParamDouble("PercentualAliquota", Aliquota);
   EnviaComando("");
   auto a = std::make_unique<TZuvoECFAliquota>();

@@ -743,9 +743,10 @@ void TZuvoECFNaoFiscal::VendeItem(const std::string& Codigo, const std::string& 
   if (Estado() != estVenda)
     throw Exception("O Estado da Impressora nao é \"VENDA\" Cupom não Aberto");
   // A discount above 100 % would sell at a negative value.
-  if (!(Qtd > 0) || !(ValorUnitario > 0) || !std::isfinite(Qtd) ||
-      !std::isfinite(ValorUnitario) || Trim(Descricao).empty() || Trim(Codigo).empty() ||
-      !(DescontoPorc <= 100))
+  if (!(Qtd > 0) || !(ValorUnitario > 0) || !(Qtd <= kMaxQtd) ||
+      !(ValorUnitario <= kMaxPreco) || Trim(Descricao).empty() || Trim(Codigo).empty() ||
+      !(DescontoPorc >= 0 && DescontoPorc <= 100) ||
+      !(fMem.SubTotal + RoundTo(Qtd * ValorUnitario, -2) <= kMaxValor))
     throw Exception("Erro. Parâmetros inválidos.");
   // Items are kept in 3-digit positions.
   if (static_cast<int>(fMem.ItensCupom.size()) >= kMaxItens)
@@ -833,7 +834,8 @@ void TZuvoECFNaoFiscal::SubtotalizaCupom(double DescontoAcrescimo, const std::st
     throw Exception("O Estado da Impressora nao é \"VENDA\" Cupom não Aberto");
   if (!(fMem.SubTotal > 0)) throw Exception("Nenhum Item foi vendido ainda");
   // A discount that takes the whole receipt (or more) is not a sale.
-  if (!std::isfinite(DescontoAcrescimo) || fMem.SubTotal + DescontoAcrescimo <= 0)
+  if (!(std::fabs(DescontoAcrescimo) <= kMaxValor) || fMem.SubTotal + DescontoAcrescimo <= 0 ||
+      fMem.SubTotal + DescontoAcrescimo > kMaxValor)
     throw Exception("Erro. Parâmetros inválidos.");
 
   ZeraBuffer();
@@ -890,7 +892,8 @@ void TZuvoECFNaoFiscal::EfetuaPagamento(const std::string& CodFormaPagto, double
     throw Exception("Total pago já foi atingido Cupom deve ser encerrado");
   const int pos = PosicaoFPG(CodFormaPagto);
   if (pos == -1) throw Exception("Forma de Pagamento " + CodFormaPagto + " Inválida");
-  if (!(Valor > 0) || !std::isfinite(Valor)) throw Exception("Erro. Parâmetros inválidos.");
+  if (!(Valor > 0) || !(Valor + fMem.TotalPago <= kMaxValor))
+    throw Exception("Erro. Parâmetros inválidos.");
   // Payments (and the change) are kept in 2-digit positions.
   if (static_cast<int>(fMem.PagamentosCupom.size()) + 2 > kMaxLista)
     throw Exception("Limite de " + IntToStr(kMaxLista) + " Pagamentos por Cupom atingido");
@@ -1081,6 +1084,7 @@ void TZuvoECFNaoFiscal::AbreCupomVinculado(const std::string& COO,
                                            const std::string&, double Valor) {
   ExigeAtivo();
   if (Trim(COO).empty()) throw Exception("COO inválido");
+  if (!(Valor >= 0 && Valor <= kMaxValor)) throw Exception("Erro. Parâmetros inválidos.");
   if (Estado() != estLivre) throw Exception("O Estado da Impressora não é \"LIVRE\"");
   if (fMem.PagamentosCupom.empty()) throw Exception("Ultimo Documento não é Cupom");
   const std::string coo = ZerosEsquerda(COO, 6);
@@ -1172,13 +1176,15 @@ void TZuvoECFNaoFiscal::ProgramaAliquota(double Aliquota, char Tipo, const std::
   const bool iss = std::toupper(static_cast<unsigned char>(Tipo)) == 'S';
   for (const auto& a : fMem.Aliquotas)
     if (a.Aliquota == Aliquota && a.ISS == iss) return;
-  if (!(Aliquota > 0) || !(Aliquota < 100))
+  // Kept as the text the report prints: plain decimals, never "1E-5"; a
+  // rate too small for four decimals is no rate.
+  if (!(Aliquota >= 0.0001) || !(Aliquota < 100))
     throw Exception("Aliquota " + FloatToStr(Aliquota) + " Inválida");
   if (static_cast<int>(fMem.Aliquotas.size()) >= kMaxLista)
     throw Exception("Limite de " + IntToStr(kMaxLista) + " Aliquotas atingido");
   GuardaEstado();
   try {
-    fMem.Aliquotas.push_back({Aliquota, iss, 0, FloatToStr(Aliquota)});
+    fMem.Aliquotas.push_back({Aliquota, iss, 0, TextoDecimal(Aliquota, 8, 4, "Aliquota")});
     GravaArqINI();
   } catch (...) {
     RestauraEstado();

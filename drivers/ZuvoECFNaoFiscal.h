@@ -108,6 +108,11 @@ class TZuvoECFNaoFiscal : public TZuvoECFClass {
   /// lists (the codes of payment methods and receipt types are count + 1).
   static constexpr int kMaxItens = 999;
   static constexpr int kMaxLista = 99;
+  // What the fields of a fiscal printer hold: quantity 9999,999; unit price
+  // 999.999,999; amounts (subtotal, payments, surcharges) 99.999.999.999,99.
+  static constexpr double kMaxQtd = 9999.999;
+  static constexpr double kMaxPreco = 999999.999;
+  static constexpr double kMaxValor = 99999999999.99;
 
   TZuvoECFNaoFiscal(TZuvoDevice& Device, TZuvoECFConfig& Config);
   ~TZuvoECFNaoFiscal() override;

@@ -1,5 +1,7 @@
 #include "ecf/ZuvoECFClass.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 
 #include "core/ZuvoPlataforma.h"
@@ -65,15 +67,49 @@ std::string CampoInteiro(int64_t Valor, int Tamanho, const std::string& Campo) {
   return InteiroZeros(Valor, Tamanho);
 }
 
+std::string TextoDecimal(double Valor, int Tamanho, int MaxDecimais, const std::string& Campo) {
+  auto recusa = [&] {
+    return EZuvoECFCMDInvalido("Valor de " + Campo + " (" + FloatToStr(Valor) +
+                               ") não cabe no campo de " + IntToStr(Tamanho) + " dígitos");
+  };
+  if (!std::isfinite(Valor) || Valor < 0 || Valor >= 1e15) throw recusa();
+  // Always fixed notation ("0,00001", never "1E-5"); decimals are dropped
+  // until it fits, the whole part is never cut.
+  for (int decimais = MaxDecimais; decimais >= 0; decimais--) {
+    char buf[64];
+    const auto fim = std::to_chars(buf, buf + sizeof buf, Valor, std::chars_format::fixed, decimais);
+    std::string texto(buf, fim.ptr);
+    if (texto.find('.') != std::string::npos) {
+      while (texto.back() == '0') texto.pop_back();
+      if (texto.back() == '.') texto.pop_back();
+    }
+    if (static_cast<int>(texto.size()) > Tamanho) continue;
+    // A quantity or amount that rounds away to nothing is not what was asked.
+    if (Valor > 0 && texto.find_first_not_of("0.") == std::string::npos) break;
+    return StringReplace(texto, ".", ",");
+  }
+  throw recusa();
+}
+
+std::string TextoImprimivel(const std::string& Texto, bool Linhas) {
+  std::string r;
+  r.reserve(Texto.size());
+  for (size_t i = 0; i < Texto.size(); i++) {
+    const unsigned char c = static_cast<unsigned char>(Texto[i]);
+    if (Linhas && c == '\r') {
+      if (i + 1 < Texto.size() && Texto[i + 1] == '\n') continue;
+      r += '\n';
+    } else if (Linhas && c == '\n') {
+      r += '\n';
+    } else {
+      r += (c < 32 || c == 127) ? ' ' : static_cast<char>(c);
+    }
+  }
+  return r;
+}
+
 std::string CampoDecimalTexto(double Valor, int Tamanho, const std::string& Campo) {
-  std::string texto = FloatToStr(Valor);
-  // Drop decimals until it fits; the whole part is never cut.
-  for (int decimais = Tamanho - 2; static_cast<int>(texto.size()) > Tamanho && decimais >= 0; decimais--)
-    texto = FloatToStr(RoundTo(Valor, -decimais));
-  if (!std::isfinite(Valor) || Valor < 0 || static_cast<int>(texto.size()) > Tamanho)
-    throw EZuvoECFCMDInvalido("Valor de " + Campo + " (" + FloatToStr(Valor) + ") não cabe no campo de " +
-                              IntToStr(Tamanho) + " dígitos");
-  return CompletaEsquerda(texto, Tamanho, '0');
+  return CompletaEsquerda(TextoDecimal(Valor, Tamanho, std::max(Tamanho - 2, 0), Campo), Tamanho, '0');
 }
 
 // ---------------------------------------------------------------------------

@@ -162,6 +162,16 @@ std::string CampoInteiro(int64_t Valor, int Tamanho, const std::string& Campo);
 /// whole part does not fit (or a negative one) raises EZuvoECFCMDInvalido
 /// naming Campo before anything is sent.
 std::string CampoDecimalTexto(double Valor, int Tamanho, const std::string& Campo);
+/// A caller's text for a printer field: control bytes (below 32, and DEL)
+/// become blanks, so none can end a field, a frame or a line early or reach
+/// the printer as a command. With Linhas, line breaks stay (CR LF and CR as
+/// LF) for texts the printer prints on several lines.
+std::string TextoImprimivel(const std::string& Texto, bool Linhas = false);
+/// The text of CampoDecimalTexto before filling: plain decimal notation, ","
+/// as separator, at most MaxDecimais decimals (fewer when longer than
+/// Tamanho). Refuses (EZuvoECFCMDInvalido) what is not finite, negative, does
+/// not fit, or is not zero but rounds to zero.
+std::string TextoDecimal(double Valor, int Tamanho, int MaxDecimais, const std::string& Campo);
 
 /// Features some families have and the others lack, asked by the application
 /// through the base class instead of by model name.

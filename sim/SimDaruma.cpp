@@ -129,6 +129,11 @@ void SimDaruma::SetErroProximo(int Codigo) {
   std::lock_guard<std::mutex> t(Trava());
   fErroProximo = Codigo;
 }
+void SimDaruma::SetOcupada(int Vezes, int Codigo) {
+  std::lock_guard<std::mutex> t(Trava());
+  fOcupadaVezes = Vezes;
+  fOcupadaCodigo = Codigo;
+}
 std::string SimDaruma::UltimoComando() const {
   std::lock_guard<std::mutex> t(Trava());
   return fUltimo;
@@ -168,9 +173,12 @@ size_t SimDaruma::Processa(const std::string& P, PtyPar::Saida& Out) {
     if (P.size() < n) return 0;
     std::string quadro = P.substr(0, n - 1);
     fUltimo = quadro;
-    if (fConjunto != Conjunto::MFD || Xor(quadro) != static_cast<unsigned char>(P[n - 1]))
+    if (fConjunto != Conjunto::MFD || Xor(quadro) != static_cast<unsigned char>(P[n - 1])) {
       RespondeFS(Out, "16");  // not understood, or a bad check byte
-    else
+    } else if (fOcupadaVezes > 0) {
+      fOcupadaVezes--;
+      RespondeFS(Out, Zeros(fOcupadaCodigo, 2));
+    } else
       ProcessaFS(quadro, Out);
     return n;
   }
@@ -194,6 +202,9 @@ size_t SimDaruma::Processa(const std::string& P, PtyPar::Saida& Out) {
   } else if (fErroProximo != 0) {
     Erro(Out, fErroProximo);
     fErroProximo = 0;
+  } else if (fOcupadaVezes > 0) {
+    fOcupadaVezes--;
+    Erro(Out, fOcupadaCodigo);
   } else {
     ProcessaEsc(cmd, Out);
   }
@@ -392,11 +403,11 @@ int SimDaruma::SlotAliquota(const std::string& Codigo) const {
     if (n == 21) return kNaoIncidencia;
     return n >= 1 && n <= 16 ? static_cast<int>(n - 1) : -100;
   }
-  char letra = c[0];
-  if (c[0] == 'T' && c.size() > 1 && c[1] != ' ') {
-    letra = c[1];
-    if (letra >= '1' && letra <= '9') letra = static_cast<char>('A' + (letra - '1'));
-  }
+  // A programmed rate is "T" + its table letter (or its number); a bare
+  // letter names no rate.
+  if (c[0] != 'T' || c.size() < 2 || c[1] == ' ') return -100;
+  char letra = c[1];
+  if (letra >= '1' && letra <= '9') letra = static_cast<char>('A' + (letra - '1'));
   return letra >= 'A' && letra <= 'P' ? letra - 'A' : -100;
 }
 

@@ -45,6 +45,10 @@ class SimDaruma : public Simulador {
   int NivelAgulhas() const;
   /// The next command is refused with this code.
   void SetErroProximo(int Codigo);
+  /// The next Vezes commands (status requests aside) are answered with
+  /// Codigo (99 or 35: a detail-memory printer compacting its memory) and
+  /// not carried out.
+  void SetOcupada(int Vezes, int Codigo = 99);
   /// The last command received, without its framing.
   std::string UltimoComando() const;
   /// Number of items of the open (or last) receipt, cancelled included.
@@ -128,6 +132,8 @@ class SimDaruma : public Simulador {
   unsigned char fCmd = 0;  // the command being answered
   int fAgulhas = 0;
   int fErroProximo = 0;
+  int fOcupadaVezes = 0;
+  int fOcupadaCodigo = 99;
   int64_t fOcupadoAteMs = 0;
   std::string fUltimo;
   std::vector<std::string> fVinculados;  // 16 slots of linked-receipt types

@@ -585,6 +585,33 @@ TEST_P(Bematech, PacedAtNineThousandSixHundredBaud) {
   EXPECT_EQ(ecf.FormasPagamento().Count(), 4);
 }
 
+// A caller's control bytes never end a field early (the MFD sale separates
+// code and description with NUL) nor reach the printer as commands.
+TEST_P(Bematech, ControlBytesInTextsBecomeBlanks) {
+  using namespace std::string_literals;
+  struct Caso {
+    std::string Codigo, Descricao, NoPapel;
+  };
+  const Caso casos[] = {
+      {"1", "CAFE\0FORTE"s, "CAFE FORTE"},
+      {"2\0"s, "PAO\x1b" "DOCE", "PAO DOCE"},
+      {"3", "LEITE\rINTEGRAL", "LEITE INTEGRAL"},
+  };
+  ecf.AbreCupom();
+  for (const Caso& c : casos) {
+    SCOPED_TRACE(c.NoPapel);
+    ecf.VendeItem(c.Codigo, c.Descricao, "18", 1, 1);
+    EXPECT_TRUE(NoPapel(c.NoPapel)) << fSim->Papel();
+  }
+  ecf.SubtotalizaCupom();
+  ecf.EfetuaPagamento("01", 3, "OBS\x1b@");
+  ecf.FechaCupom("VOLTE\x02SEMPRE");
+  EXPECT_TRUE(NoPapel("VOLTE SEMPRE")) << fSim->Papel();
+  EXPECT_EQ(ecf.Estado(), estLivre);
+  EXPECT_EQ(fSim->Papel().find_first_of("\x1b\x02"s), std::string::npos);
+  EXPECT_EQ(fSim->Papel().find('\0'), std::string::npos);
+}
+
 INSTANTIATE_TEST_SUITE_P(Geracoes, Bematech,
                          ::testing::Values(Geracao{"Antiga", false, false}, Geracao{"MFD", true, false},
                                            Geracao{"MFD_Termica", true, true}),

@@ -47,6 +47,7 @@ class DarumaE2E : public ::testing::TestWithParam<Conjunto> {
   }
   void TearDown() override { ecf.Desativar(); }
   TZuvoECFDaruma& Drv() { return dynamic_cast<TZuvoECFDaruma&>(ecf.ECF()); }
+  static constexpr int kSempre = 1000;  // a printer that never finishes
   bool Fs2000() const { return GetParam().Sim == SimDaruma::Conjunto::FS2000; }
   bool Mfd() const { return GetParam().Sim == SimDaruma::Conjunto::MFD; }
   bool NoPapel(const std::string& t) const { return fSim->Papel().find(t) != std::string::npos; }
@@ -275,12 +276,12 @@ TEST_P(DarumaE2E, PrinterErrorsAndFaultsEndInClearErrors) {
     EXPECT_EQ(std::string(e.what()),
               "Erro retornado pela Impressora: " + ecf.ModeloStr() + "\n\nErro de sintaxe no comando");
   }
-  fSim->SetErroProximo(99);
+  fSim->SetErroProximo(98);
   try {
     ecf.LeituraX();
     FAIL();
   } catch (const EZuvoECFSemResposta& e) {
-    EXPECT_NE(std::string(e.what()).find("Erro retornado pelo ECF: 99"), std::string::npos);
+    EXPECT_NE(std::string(e.what()).find("Erro retornado pelo ECF: 98"), std::string::npos);
   }
   // The FS2000 reports code 8 on commands that worked.
   if (Fs2000()) {
@@ -333,6 +334,75 @@ TEST_P(DarumaE2E, PrinterErrorsAndFaultsEndInClearErrors) {
   ecf.AbreCupom();
   EXPECT_EQ(avisos, 2);
   EXPECT_TRUE(ecf.PoucoPapel());
+}
+
+// E99 and E35 mean "compacting memory, send it again": the command is sent
+// again a bounded number of times; the FS2000 gives those codes no such
+// meaning and raises at once.
+TEST_P(DarumaE2E, ACompactingMemoryAnswerIsSentAgain) {
+  struct Caso {
+    int Vezes, Codigo;
+    bool Passa;
+  };
+  const auto contaAberturas = [&] {
+    const std::string r = fSim->Recebido();
+    const std::string abre = "\x1b" + B(200);
+    size_t n = 0;
+    for (size_t p = r.find(abre); p != std::string::npos; p = r.find(abre, p + 1)) n++;
+    return n;
+  };
+  for (const Caso& c : {Caso{2, 99, true}, Caso{1, 35, true},
+                        Caso{DarumaE2E::kSempre, 99, false}}) {
+    SCOPED_TRACE(::testing::Message() << c.Vezes << "x E" << c.Codigo);
+    fSim->SetOcupada(c.Vezes, c.Codigo);
+    const size_t antes = contaAberturas();
+    if (c.Passa && !Fs2000()) {
+      ecf.AbreCupom();
+      EXPECT_EQ(ecf.Estado(), estVenda);
+      EXPECT_EQ(contaAberturas() - antes, static_cast<size_t>(c.Vezes) + 1);
+      ecf.CancelaCupom();
+    } else {
+      try {
+        ecf.AbreCupom();
+        FAIL() << "a busy printer was taken for a done command";
+      } catch (const EZuvoECFSemResposta& e) {
+        EXPECT_NE(std::string(e.what()).find("Erro retornado pelo ECF: " + IntToStr(c.Codigo)),
+                  std::string::npos);
+      }
+      EXPECT_LE(contaAberturas() - antes,
+                static_cast<size_t>(Fs2000() ? 1 : TZuvoECFDaruma::kTentativasOcupada));
+      EXPECT_FALSE(ecf.AguardandoResposta());
+    }
+    fSim->SetOcupada(0);
+    EXPECT_NE(ecf.Estado(), estVenda);
+  }
+  // A sale sent on the FS path of the detail-memory printers is sent again too.
+  if (!Fs2000()) {
+    ecf.AbreCupom();
+    fSim->SetOcupada(1);
+    ecf.VendeItem("1", "A", "F", 1, 1);
+    EXPECT_EQ(fSim->ItensCupom(), 1);
+    ecf.CancelaCupom();
+  }
+}
+
+// A rate given by its value goes out as the printer's code for that rate,
+// the same code its "T" text gives ("TA"), and sells into the same slot.
+TEST_P(DarumaE2E, ARateByValueSendsTheCodeOfItsTText) {
+  if (Mfd()) GTEST_SKIP() << "the detail-memory printers number their rates";
+  ecf.AbreCupom();
+  TZuvoECFAliquota* a = ecf.AchaICMSAliquota(18);
+  ASSERT_NE(a, nullptr);
+  const std::string texto = a->Indice.size() == 1 ? "T" + a->Indice : a->Indice;
+  const size_t largura = Fs2000() ? 3 : 2;
+  ecf.VendeItem("1", "A", "18", 1, 1);
+  const std::string porValor = fSim->UltimoComando().substr(2, largura);
+  ecf.VendeItem("2", "B", texto, 1, 1);
+  const std::string porTexto = fSim->UltimoComando().substr(2, largura);
+  EXPECT_EQ(porValor, porTexto);
+  EXPECT_EQ(porValor.substr(0, 2), "T" + a->Indice.substr(a->Indice.size() - 1));
+  EXPECT_EQ(fSim->ItensCupom(), 2);
+  ecf.CancelaCupom();
 }
 
 TEST_P(DarumaE2E, ABusyPrinterIsAskedUntilItIsReady) {

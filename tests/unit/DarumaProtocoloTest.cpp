@@ -155,6 +155,8 @@ TEST(DarumaCampos, QuantityIsRoundedToItsWidthOrRefused) {
   EXPECT_THROW(D::CampoQuantidade(123456, 5), EZuvoECFCMDInvalido);
   EXPECT_THROW(D::CampoQuantidade(1234567, 6), EZuvoECFCMDInvalido);
   EXPECT_THROW(D::CampoQuantidade(-1, 6), EZuvoECFCMDInvalido);
+  EXPECT_THROW(D::CampoQuantidade(0.00001, 6), EZuvoECFCMDInvalido);  // was "001E-5"
+  EXPECT_EQ(D::CampoQuantidade(0.0001, 6), "0,0001");
 }
 
 TEST(DarumaCampos, TrimmedTextsDropControlCodesAndFill) {

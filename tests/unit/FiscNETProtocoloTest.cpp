@@ -3,6 +3,8 @@
 // driver builds from a printer's answer (over a scripted pseudo-terminal).
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <string>
 
 #include "component/ZuvoECF.h"
@@ -91,6 +93,18 @@ TEST(FiscNETComando, NumbersIntegersBooleansDatesAndTimes) {
   c.AddParamTime("H", EncodeDate(2026, 3, 5) + EncodeTime(14, 7, 9));
   EXPECT_EQ(c.Params(), (TStrings{"N1=12,5", "N2=1,2346", "N3=-10", "N4=1234567,89", "I=-2", "V=t",
                                   "F=f", "D=#05/03/2026#", "H=#14:07:09#"}));
+}
+
+// Numbers go out in plain notation or not at all: "NAN" or "1E-5" would be
+// a syntax error at best.
+TEST(FiscNETComando, NumbersNeverInExponentFormAndNonsenseRefused) {
+  TZuvoECFFiscNETComando c;
+  c.SetComando("T");
+  c.AddParamDouble("P", 0.0001);
+  c.AddParamDouble("G", 12345678.9);
+  EXPECT_EQ(c.Params(), (TStrings{"P=0,0001", "G=12345678,9"}));
+  for (const double ruim : {std::nan(""), HUGE_VAL, -HUGE_VAL, 1e300, -1e300, 0.00001})
+    EXPECT_THROW(c.AddParamDouble("Quantidade", ruim), EZuvoECFCMDInvalido) << ruim;
 }
 
 // ----- The answer parser -----
@@ -273,6 +287,25 @@ TEST_F(DriverFiscNET, RawCommandsAndTheFrameSent) {
   EXPECT_EQ(drv().Resposta().Valor("ValorTexto"), "Marca X");
   ecf.EnviaComando("AbreGaveta");
   EXPECT_NE(ecf.ComandoEnviado().find(";AbreGaveta;;"), std::string::npos);
+}
+
+// A bad quantity or discount is refused before the item is sold: the
+// discount goes in a second command, too late to take the item back.
+TEST_F(DriverFiscNET, SaleNumbersCheckedBeforeAnythingIsSent) {
+  resposta = "{0;0;;}";
+  struct Caso {
+    double Qtd, Preco, Desconto;
+  };
+  const double nan = std::nan("");
+  for (const Caso& c : {Caso{nan, 1, 0}, Caso{1e300, 1, 0}, Caso{1, nan, 0}, Caso{1, 1e300, 0},
+                        Caso{1, 1, nan}, Caso{1, 1, -5}, Caso{1, 1, 100}}) {
+    SCOPED_TRACE(::testing::Message() << c.Qtd << " " << c.Preco << " " << c.Desconto);
+    EXPECT_THROW(drv().VendeItem("1", "A", "T01", c.Qtd, c.Preco, c.Desconto, "UN"),
+                 EZuvoECFCMDInvalido);
+    EXPECT_EQ(ecf.ComandoEnviado().find("VendeItem"), std::string::npos);
+  }
+  drv().VendeItem("1", "A", "T01", 0.0001, 2, 0, "UN");
+  EXPECT_NE(ecf.ComandoEnviado().find("Quantidade=0,0001"), std::string::npos);
 }
 
 TEST_F(DriverFiscNET, DateAndTimeFromThePrinterAndBadOnes) {

@@ -3,6 +3,8 @@
 // drawer and daylight-saving time.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <string>
 
 #include "core/ZuvoIni.h"
@@ -175,6 +177,36 @@ TEST_F(NaoFiscal, ItemArgumentsAreChecked) {
             "O Estado da Impressora nao é \"PAGAMENTO\"");
   EXPECT_EQ(teste::MensagemDe([&] { a.ecf.FechaCupom(); }),
             "O Estado da Impressora nao é \"PAGAMENTO\"Não houve SubTotal");
+}
+
+// The emulator stores only what a printer's fields would hold: a huge
+// quantity, price, surcharge or payment, or a negative discount, is refused
+// and leaves the receipt as it was.
+TEST_F(NaoFiscal, NumbersBeyondThePrintersFieldsAreRefusedNotStored) {
+  const std::string invalidos = "Erro. Parâmetros inválidos.";
+  a.ecf.AbreCupom();
+  a.ecf.VendeItem("1", "A", "F", 2, 10);
+  const std::vector<std::function<void()>> venda = {
+      [&] { a.ecf.VendeItem("1", "A", "F", 1e300, 1); },
+      [&] { a.ecf.VendeItem("1", "A", "F", 10000, 1); },
+      [&] { a.ecf.VendeItem("1", "A", "F", 1, 1e300); },
+      [&] { a.ecf.VendeItem("1", "A", "F", 1, 1e7); },
+      [&] { a.ecf.VendeItem("1", "A", "F", 1, 1, -5); },
+      [&] { a.ecf.SubtotalizaCupom(1e300); },
+      [&] { a.ecf.SubtotalizaCupom(1e12); },
+  };
+  for (const auto& operacao : venda) EXPECT_EQ(teste::MensagemDe(operacao), invalidos);
+  EXPECT_DOUBLE_EQ(M().SubTotal, 20);
+  EXPECT_EQ(M().ItensCupom.size(), 1u);
+  a.ecf.SubtotalizaCupom();
+  EXPECT_EQ(teste::MensagemDe([&] { a.ecf.EfetuaPagamento("01", 1e300); }), invalidos);
+  // A rate's text is plain decimals; one too small to print is refused.
+  const size_t aliquotas = M().Aliquotas.size();
+  EXPECT_THROW(a.ecf.ProgramaAliquota(0.00005), Exception);  // was kept as "5E-5"
+  EXPECT_EQ(M().Aliquotas.size(), aliquotas);
+  EXPECT_DOUBLE_EQ(M().TotalPago, 0);
+  a.ecf.EfetuaPagamento("01", 20);
+  a.ecf.FechaCupom();
 }
 
 TEST_F(NaoFiscal, PaymentsAddUpGiveChangeAndRefuseNonsense) {

@@ -2,6 +2,7 @@
 // the wait window's state machine and the composite reports.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <string>
 #include <vector>
@@ -538,4 +539,31 @@ TEST(CamposNumericos, RefuseWhatDoesNotFit) {
   EXPECT_EQ(CampoInteiro(42, 4, "COO"), "0042");
   EXPECT_THROW(CampoInteiro(12345, 4, "COO"), EZuvoECFCMDInvalido);
   EXPECT_THROW(CampoInteiro(-1, 4, "COO"), EZuvoECFCMDInvalido);
+}
+
+// Decimal texts never go out in exponent notation: tiny and huge values are
+// rounded to the field or refused.
+TEST(CamposNumericos, DecimalTextIsPlainAtEveryMagnitude) {
+  struct Caso {
+    double Valor;
+    int Tamanho;
+    const char* Esperado;  // nullptr: refused
+  };
+  const double nan = std::nan(""), inf = HUGE_VAL;
+  const Caso casos[] = {
+      {0.0001, 6, "0,0001"}, {0.00001, 6, nullptr}, {1e-300, 6, nullptr},
+      {0.00004, 8, "00,00004"}, {123456, 6, "123456"}, {1e15, 20, nullptr},
+      {1e300, 6, nullptr},    {nan, 6, nullptr},     {inf, 6, nullptr},
+      {-inf, 6, nullptr},     {0, 6, "000000"},      {99999.4, 6, "099999"},
+  };
+  for (const Caso& c : casos) {
+    SCOPED_TRACE(c.Valor);
+    if (c.Esperado) {
+      EXPECT_EQ(CampoDecimalTexto(c.Valor, c.Tamanho, "Qtd"), c.Esperado);
+    } else {
+      EXPECT_THROW(CampoDecimalTexto(c.Valor, c.Tamanho, "Qtd"), EZuvoECFCMDInvalido);
+    }
+  }
+  EXPECT_EQ(TextoDecimal(1234.56789, 20, 4, "Valor"), "1234,5679");
+  EXPECT_EQ(TextoDecimal(1e11, 20, 4, "Valor"), "100000000000");
 }

@@ -4,7 +4,9 @@
 
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
+#include <functional>
 #include <fstream>
 #include <set>
 #include <string>
@@ -237,6 +239,38 @@ TEST_F(Componente, ArgumentChecksBeforeTheDriver) {
   ecf.SetDecimaisPreco(2);
   ecf.VendeItem("7", "Café", "  ff ", 1.23456, 2.345, 5, "UN");
   EXPECT_EQ(d->Recebido.back(), "VendeItem:7|Café|FF|1,235|2,34|5|UN");
+}
+
+// NaN and the infinities never reach a driver, whatever the operation; an
+// empty raw command is refused at once instead of waiting for the time-out.
+TEST_F(Componente, NonFiniteNumbersAndEmptyCommandsAreRefused) {
+  DriverEspiao* d = Espiao();
+  TStrings linhas;
+  for (const double ruim : {std::nan(""), HUGE_VAL, -HUGE_VAL}) {
+    SCOPED_TRACE(ruim);
+    const std::vector<std::function<void()>> operacoes = {
+        [&] { ecf.VendeItem("1", "Item", "18", ruim, 1); },
+        [&] { ecf.VendeItem("1", "Item", "18", 1, ruim); },
+        [&] { ecf.VendeItem("1", "Item", "18", 1, 1, ruim); },
+        [&] { ecf.SubtotalizaCupom(ruim); },
+        [&] { ecf.EfetuaPagamento("01", ruim); },
+        [&] { ecf.ImprimeCheque("001", ruim, "Fulano", "Cidade", 0); },
+        [&] { ecf.CupomVinculado("1", "01", "", ruim, linhas); },
+        [&] { ecf.AbreCupomVinculado("1", "01", ruim); },
+        [&] { ecf.AbreCupomVinculado("1", "01", "A", ruim); },
+        [&] { ecf.ProgramaAliquota(ruim); },
+    };
+    for (const auto& operacao : operacoes) {
+      try {
+        operacao();
+        ADD_FAILURE() << "accepted";
+      } catch (const EZuvoECFCMDInvalido& e) {
+        EXPECT_NE(std::string(e.what()).find("não é um número finito"), std::string::npos);
+      }
+    }
+  }
+  EXPECT_TRUE(d->Recebido.empty());
+  EXPECT_THROW(ecf.EnviaComando(""), EZuvoECFCMDInvalido);
 }
 
 TEST_F(Componente, FooterKeptBetweenSubtotalAndClose) {
