@@ -1077,8 +1077,12 @@ void TForm1::Sub1Click() {
 }
 
 void TForm1::EfetuarPagamento1Click() {
+  // These printers have no subtotal state: the receipt stays in sale until
+  // the first payment, so there is nothing to warn about.
   const TZuvoECFModelo m = ZuvoECF1.Modelo();
-  if (m != ecfDataRegis && m != ecfFiscNET && ZuvoECF1.Estado() != estPagamento)
+  const bool semEstadoSubtotal =
+      m == ecfDataRegis || m == ecfFiscNET || m == ecfUrano || m == ecfYanco;
+  if (!semEstadoSubtotal && ZuvoECF1.Estado() != estPagamento)
     Caixa(std::string("Impressora nao está em Estado de Pagamento") + LF +
               "Primeiro use SubTotaliza Cupom",
           TipoMensagem::Aviso, BotoesMensagem::OK);

@@ -591,6 +591,13 @@ void TZuvoECFClass::Desativar() {
   fDevice->Desativar();
   fEstado = estNaoInicializada;
   fAtivo = false;
+  // The tables read belong to the printer just left: the next activation
+  // may find another one on the port (or this one reprogrammed), and a sale
+  // must never pick a tax rate or payment method by a stale index.
+  fAliquotas.reset();
+  fFormasPagamento.reset();
+  fComprovantesNaoFiscais.reset();
+  fUnidadesMedida.reset();
 }
 
 // ----- Tables -----

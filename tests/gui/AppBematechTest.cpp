@@ -17,7 +17,7 @@
 #include "app/EfetuaPagamento.h"
 #include "app/Relatorio.h"
 #include "app/VendeItem.h"
-#include "gui/AppRespostas.h"
+#include "gui/AppJanela.h"
 #include "sim/SimBematech.h"
 #include "sim/Simulador.h"
 #include "ui/ZuvoQtTexto.h"
@@ -25,47 +25,21 @@
 
 using namespace zuvo;
 
-class AppBematechTest : public QObject {
+class AppBematechTest : public QObject, public AppJanela {
   Q_OBJECT
 
-  ui::QtToolkit fToolkit;
   std::unique_ptr<sim::Simulador> fSim;
-  std::unique_ptr<TForm1> fForm;
-  Respostas fRespostas;
-  int fInicio = 0;  // memo lines before the current case
 
-  TForm1& F() { return *fForm; }
   sim::SimBematech& Sim() { return static_cast<sim::SimBematech&>(*fSim); }
-  QString Estado() const { return fForm->StatusPanel0->text(); }
   QString Papel() const { return ui::DeCp1252(fSim->Papel()); }
-  /// The memo lines added by the current case.
-  QStringList Novas() const {
-    return fForm->TextoResposta().split(QLatin1Char('\n')).mid(fInicio);
-  }
-  void Executa(QAction* Item) {
-    Item->trigger();
-    QTRY_VERIFY2(fRespostas.Vazia(), qPrintable(fRespostas.Vistos.join(" / ")));
-  }
 
  private slots:
   void initTestCase() {
     fSim = sim::CriaSimulador("Bematech", {});
     QVERIFY(fSim);
-    SetToolkit(&fToolkit);
-    fForm = std::make_unique<TForm1>();
-    fToolkit.SetJanelaPrincipal(fForm.get());
-    fForm->show();
-    QVERIFY(QTest::qWaitForWindowExposed(fForm.get()));
-    F().ZuvoECF1.SetPausaRelatorio(1);
+    QVERIFY(AbreJanela());
   }
-  void cleanupTestCase() {
-    fForm.reset();
-    SetToolkit(nullptr);
-  }
-  int LinhasMemo() const {
-    const QString t = fForm->TextoResposta();
-    return t.isEmpty() ? 0 : t.split(QLatin1Char('\n')).size();
-  }
+  void cleanupTestCase() { FechaJanela(); }
   void init() { fInicio = LinhasMemo(); }
   void cleanup() {
     const QStringList inesperados = fRespostas.Inesperados;
@@ -74,20 +48,10 @@ class AppBematechTest : public QObject {
   }
 
   void choosesModelAndPortAndActivates() {
-    F().cbxModelo->setCurrentIndex(ecfBematech);
-    QLineEdit* porta = F().cbxPorta->lineEdit();
-    porta->selectAll();
-    QTest::keyClicks(porta, QString::fromStdString(fSim->Porta()));
-    F().edTimeout->selectAll();
-    QTest::keyClicks(F().edTimeout, QStringLiteral("2"));
+    Escolhe(ecfBematech, fSim->Porta(), 2);
     QCOMPARE(F().ZuvoECF1.Porta(), fSim->Porta());
     QCOMPARE(F().ZuvoECF1.TimeOut(), 2);
-
-    // The driver's model probe at activation may go unanswered by this
-    // printer; no retry question while activating.
-    F().chTentar->setChecked(false);
-    QTest::mouseClick(F().bAtivar, Qt::LeftButton);
-    F().chTentar->setChecked(true);
+    Ativa();
     QVERIFY(F().ZuvoECF1.ReTentar());
     QVERIFY2(F().ZuvoECF1.Ativo(), qPrintable(F().TextoResposta()));
     QCOMPARE(F().bAtivar->text(), QStringLiteral("Desativar"));

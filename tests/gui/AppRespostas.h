@@ -90,6 +90,10 @@ class Respostas : public QObject {
     });
   }
 
+  /// While on, an input box nobody queued an answer for is accepted with
+  /// the text it offers, as an operator pressing Enter through the prompts.
+  void SetAceitaEntradas(bool V) { fAceitaEntradas = V; }
+
   /// Texts of the message boxes and prompts of the input boxes seen so far.
   QStringList Vistos;
   /// Boxes that came with no answer queued (closed with Escape).
@@ -135,6 +139,10 @@ class Respostas : public QObject {
           feito = acao(w);
           if (!feito) fFila.insert(fFila.begin() + static_cast<std::ptrdiff_t>(i), acao);
         }
+        if (!feito && fAceitaEntradas && qobject_cast<QInputDialog*>(w)) {
+          static_cast<QInputDialog*>(w.data())->accept();
+          feito = true;
+        }
         if (!feito) {
           Inesperados << texto;
           if (auto* d = qobject_cast<QDialog*>(w)) d->reject();
@@ -146,5 +154,6 @@ class Respostas : public QObject {
 
   QTimer fRelogio;
   QPointer<QWidget> fOcupado;
+  bool fAceitaEntradas = false;
   std::deque<std::function<bool(QWidget*)>> fFila;
 };
