@@ -131,7 +131,6 @@ std::string TZuvoECFMecaf::MontaQuadro(const std::string& Cmd) {
   return PreparaComando(Cmd);
 }
 
-void TZuvoECFMecaf::AposTransmitir() { Dorme(20); }
 
 bool TZuvoECFMecaf::VerificaFimLeitura(const std::string& Retorno) {
   return !Retorno.empty() && Retorno.back() == ETX;

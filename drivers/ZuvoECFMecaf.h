@@ -128,7 +128,6 @@ class TZuvoECFMecaf : public TZuvoECFClass {
   /// PreparaComando; notes whether the command is a query.
   std::string MontaQuadro(const std::string& Cmd) override;
   /// The printer needs a moment after the frame before it answers.
-  void AposTransmitir() override;
   /// The last byte received is ETX.
   bool VerificaFimLeitura(const std::string& Retorno) override;
   /// The answer without its first and last byte. A "-" answer is the

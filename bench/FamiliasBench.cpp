@@ -1,0 +1,333 @@
+// Every printer generation the shared suites know (tests/support/Familia*.cpp),
+// through the component, side by side with the floor: a bare loop that writes
+// the same frames and reads the same answers over the same kind of
+// pseudo-terminal with no library in between.
+//
+// The work is the same for each generation: a receipt of N items (open, sell,
+// subtotal, one payment, close) and a run of status reads (the family's quick
+// status command, or Estado where it has none). It runs at the family's own
+// line speed (what its driver sets the port to) and unpaced.
+//
+// The simulator lives in a child process, so the CPU time measured is the
+// library's (or the bare loop's) alone. The library run records its
+// conversation (every write and the bytes read after it); the floor replays it
+// byte for byte against a fresh simulator (activation included, untimed) and checks that every answer is the
+// one the library got: a mismatch is printed and the exit status is 1.
+//
+//   bench_familias [itens=50] [status=200] [filtro]
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "component/ZuvoECF.h"
+#include "core/ZuvoPlataforma.h"
+#include "core/ZuvoUI.h"
+#include "sim/Simulador.h"
+#include "support/Familia.h"
+
+namespace {
+
+using zuvo::teste::Familia;
+
+struct Troca {
+  std::string Escrito;
+  std::string Lido;
+};
+
+struct Medida {
+  double Parede = 0;  // seconds
+  double Cpu = 0;     // seconds, user + system of this process
+};
+
+double CpuAgora() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec +
+         u.ru_stime.tv_usec / 1e6;
+}
+
+double ParedeAgora() {
+  using namespace std::chrono;
+  return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+// The real clock and sleeps, but the files a driver keeps beside the
+// executable go to a fresh folder for each run (a run starts from a new day).
+class PlataformaBench : public zuvo::PlataformaSistema {
+ public:
+  PlataformaBench() {
+    char modelo[] = "/tmp/zuvo-bench-XXXXXX";
+    if (::mkdtemp(modelo)) fPasta = modelo;
+  }
+  ~PlataformaBench() override {
+    std::error_code erro;
+    if (!fPasta.empty()) std::filesystem::remove_all(fPasta, erro);
+  }
+  std::string PastaPrograma() override { return fPasta + "/"; }
+
+ private:
+  std::string fPasta;
+};
+
+// A simulator in a child process; the destructor stops it.
+class SimuladorFilho {
+ public:
+  SimuladorFilho(const Familia& F, int Baud) {
+    int ida[2], volta[2];
+    if (pipe(ida) != 0 || pipe(volta) != 0) std::exit(1);
+    fPid = fork();
+    if (fPid == 0) {
+      close(ida[1]);
+      close(volta[0]);
+      auto sim = zuvo::sim::CriaSimulador(F.Nome, F.Opcoes);
+      if (!sim) _exit(3);
+      sim->SetBaud(Baud);
+      std::string porta = sim->Porta() + "\n";
+      if (write(volta[1], porta.data(), porta.size()) < 0) _exit(4);
+      char c;
+      while (read(ida[0], &c, 1) > 0) {
+      }
+      sim->Para();
+      _exit(0);
+    }
+    close(ida[0]);
+    close(volta[1]);
+    fControle = ida[1];
+    char c;
+    while (read(volta[0], &c, 1) == 1 && c != '\n') fPorta += c;
+    close(volta[0]);
+  }
+  ~SimuladorFilho() {
+    close(fControle);
+    int st;
+    waitpid(fPid, &st, 0);
+  }
+  SimuladorFilho(const SimuladorFilho&) = delete;
+  SimuladorFilho& operator=(const SimuladorFilho&) = delete;
+  const std::string& Porta() const { return fPorta; }
+
+ private:
+  pid_t fPid = -1;
+  int fControle = -1;
+  std::string fPorta;
+};
+
+// The line speed the family's driver sets the port to.
+int BaudDaFamilia(const Familia& F) {
+  zuvo::TZuvoECF ecf;
+  ecf.SetModelo(F.Modelo);
+  return ecf.Device().Baud();
+}
+
+// Conversa gets every exchange; the timed ones start at Inicio.
+Medida RodaBiblioteca(const Familia& F, int Baud, int Itens, int Status,
+                      std::vector<Troca>& Conversa, size_t& Inicio) {
+  PlataformaBench plataforma;
+  zuvo::SetPlataforma(&plataforma);
+  zuvo::HeadlessToolkit toolkit;
+  zuvo::SetToolkit(&toolkit);
+  SimuladorFilho sim(F, Baud);
+  Medida m;
+  {
+    zuvo::TZuvoECF ecf;
+    ecf.SetModelo(F.Modelo);
+    ecf.SetPorta(sim.Porta());
+    ecf.SetIntervaloAposComando(0);
+    ecf.SetTimeOut(5);
+    ecf.SetReTentar(false);
+    // Everything from the activation on is recorded, so the floor brings its
+    // simulator to the same state before its clock starts.
+    ecf.Device().Serial().OnDados = [&](char Direcao, const std::string& Bytes) {
+      if (Direcao == 'W' || Conversa.empty())
+        Conversa.push_back({Direcao == 'W' ? Bytes : "", ""});
+      if (Direcao != 'W') Conversa.back().Lido += Bytes;
+    };
+    if (F.Prepara) F.Prepara(toolkit);
+    ecf.Ativar();
+    if (F.AposAtivar) F.AposAtivar(ecf);
+    ecf.Aliquotas();  // the tables are loaded before the clock starts
+    ecf.FormasPagamento();
+    Inicio = Conversa.size();
+
+    double c0 = CpuAgora(), p0 = ParedeAgora();
+    ecf.AbreCupom();
+    for (int i = 1; i <= Itens; i++)
+      ecf.VendeItem(zuvo::IntToStr(i), "ITEM DE TESTE " + zuvo::IntToStr(i), F.Aliquota, 1, 1.5);
+    ecf.SubtotalizaCupom(0);
+    ecf.EfetuaPagamento(F.FormaDinheiro, 1.5 * Itens);
+    ecf.FechaCupom("Obrigado");
+    for (int i = 0; i < Status; i++) {
+      if (F.ComandoStatus.empty())
+        ecf.Estado();
+      else
+        ecf.EnviaComando(F.ComandoStatus);
+    }
+    m.Parede = ParedeAgora() - p0;
+    m.Cpu = CpuAgora() - c0;
+    ecf.Device().Serial().OnDados = nullptr;
+    ecf.Desativar();
+  }
+  zuvo::SetToolkit(nullptr);
+  zuvo::SetPlataforma(nullptr);
+  return m;
+}
+
+std::string Visivel(const std::string& Bytes) {
+  std::string s;
+  char hex[8];
+  for (unsigned char c : Bytes) {
+    if (c >= 32 && c < 127 && c != '\\') {
+      s += static_cast<char>(c);
+    } else {
+      std::snprintf(hex, sizeof(hex), "\\x%02X", c);
+      s += hex;
+    }
+  }
+  return s;
+}
+
+// Replays the conversation; every answer must be the one the library read.
+// Prints the first difference and returns false on a mismatch.
+Medida RodaPiso(const Familia& F, int Baud, const std::vector<Troca>& Conversa, size_t Inicio,
+                bool& Confere) {
+  SimuladorFilho sim(F, Baud);
+  int fd = open(sim.Porta().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) {
+    std::fprintf(stderr, "%s: cannot open %s\n", F.NomeTeste().c_str(), sim.Porta().c_str());
+    Confere = false;
+    return {};
+  }
+  termios t{};
+  tcgetattr(fd, &t);
+  cfmakeraw(&t);
+  t.c_cc[VMIN] = 0;
+  t.c_cc[VTIME] = 0;
+  tcsetattr(fd, TCSANOW, &t);
+  tcflush(fd, TCIOFLUSH);
+
+  std::vector<std::string> lidos(Conversa.size());
+  Medida m;
+  double c0 = CpuAgora(), p0 = ParedeAgora();
+  char buf[4096];
+  for (size_t k = 0; k < Conversa.size(); k++) {
+    if (k == Inicio) {
+      c0 = CpuAgora();
+      p0 = ParedeAgora();
+    }
+    const Troca& troca = Conversa[k];
+    size_t feito = 0;
+    while (feito < troca.Escrito.size()) {
+      ssize_t n = write(fd, troca.Escrito.data() + feito, troca.Escrito.size() - feito);
+      if (n > 0) feito += static_cast<size_t>(n);
+    }
+    std::string& lido = lidos[k];
+    while (lido.size() < troca.Lido.size()) {
+      pollfd p{fd, POLLIN, 0};
+      if (poll(&p, 1, 5000) <= 0) break;
+      ssize_t n = read(fd, buf, std::min(sizeof(buf), troca.Lido.size() - lido.size()));
+      if (n > 0) lido.append(buf, static_cast<size_t>(n));
+    }
+  }
+  m.Parede = ParedeAgora() - p0;
+  m.Cpu = CpuAgora() - c0;
+  close(fd);
+
+  // Checked after the clock stops, so the comparison costs the floor nothing.
+  for (size_t k = 0; k < Conversa.size(); k++) {
+    if (lidos[k] == Conversa[k].Lido) continue;
+    std::fprintf(stderr,
+                 "%s:%d: replay mismatch, %s at %d baud, exchange %zu of %zu\n"
+                 "  sent:     \"%s\"\n  expected: \"%s\"\n  actual:   \"%s\"\n",
+                 __FILE__, __LINE__, F.NomeTeste().c_str(), Baud, k + 1, Conversa.size(),
+                 Visivel(Conversa[k].Escrito).c_str(), Visivel(Conversa[k].Lido).c_str(),
+                 Visivel(lidos[k]).c_str());
+    Confere = false;
+    break;
+  }
+  return m;
+}
+
+// A whole number from 0 to 1000000, or -1.
+int Numero(const char* Texto) {
+  char* fim = nullptr;
+  long n = std::strtol(Texto, &fim, 10);
+  return *Texto != '\0' && *fim == '\0' && n >= 0 && n <= 1000000 ? static_cast<int>(n) : -1;
+}
+
+double Razao(double Lib, double Piso) { return Piso > 0 ? Lib / Piso : 0; }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const char* uso = "usage: %s [itens=50] [status=200] [generation filter, e.g. Daruma]\n";
+  if (argc > 1 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    std::printf(uso, argv[0]);
+    return 0;
+  }
+  int itens = argc > 1 ? Numero(argv[1]) : 50;
+  int status = argc > 2 ? Numero(argv[2]) : 200;
+  std::string filtro = argc > 3 ? argv[3] : "";
+  if (itens < 1 || status < 0 || argc > 4) {
+    std::fprintf(stderr, uso, argv[0]);
+    return 2;
+  }
+
+  std::printf("a %d-item receipt and %d status reads, IntervaloAposComando 0; "
+              "wall and CPU in seconds, lib/floor in brackets\n",
+              itens, status);
+  std::printf("%-18s %6s | %-25s | %-25s | %-19s | %s\n", "generation", "baud",
+              "paced wall lib/floor", "unpaced wall lib/floor", "CPU lib/floor (unp.)",
+              "replay");
+  bool tudoConfere = true;
+  int rodadas = 0;
+  for (const Familia& f : zuvo::teste::Familias()) {
+    if (!filtro.empty() && f.NomeTeste().find(filtro) == std::string::npos) continue;
+    rodadas++;
+    const int baud = BaudDaFamilia(f);
+    Medida lib[2], piso[2];
+    bool confere = true;
+    size_t trocas = 0;
+    for (int passo = 0; passo < 2; passo++) {
+      const int b = passo == 0 ? baud : 0;
+      std::vector<Troca> conversa;
+      size_t inicio = 0;
+      try {
+        lib[passo] = RodaBiblioteca(f, b, itens, status, conversa, inicio);
+      } catch (const std::exception& e) {
+        zuvo::SetToolkit(nullptr);
+        zuvo::SetPlataforma(nullptr);
+        std::fprintf(stderr, "%s at %d baud: the library failed: %s\n", f.NomeTeste().c_str(), b,
+                     e.what());
+        confere = false;
+        break;
+      }
+      piso[passo] = RodaPiso(f, b, conversa, inicio, confere);
+      trocas = conversa.size() - inicio;
+    }
+    tudoConfere = tudoConfere && confere;
+    std::printf("%-18s %6d | %7.3f/%7.3f (%6.3f) | %7.3f/%7.3f (%6.3f) | %6.3f/%6.3f (%4.1f) | "
+                "%s, %zu exchanges\n",
+                f.NomeTeste().c_str(), baud, lib[0].Parede, piso[0].Parede,
+                Razao(lib[0].Parede, piso[0].Parede), lib[1].Parede, piso[1].Parede,
+                Razao(lib[1].Parede, piso[1].Parede), lib[1].Cpu, piso[1].Cpu,
+                Razao(lib[1].Cpu, piso[1].Cpu), confere ? "OK" : "MISMATCH", trocas);
+    std::fflush(stdout);
+  }
+  if (rodadas == 0) {
+    std::fprintf(stderr, "no generation matches \"%s\"\n", filtro.c_str());
+    return 2;
+  }
+  std::printf("targets: paced <= 1.02, unpaced <= 1.5 (wall, lib/floor)\n");
+  return tudoConfere ? 0 : 1;
+}
