@@ -1081,7 +1081,7 @@ void TForm1::EfetuarPagamento1Click() {
   // the first payment, so there is nothing to warn about.
   const TZuvoECFModelo m = ZuvoECF1.Modelo();
   const bool semEstadoSubtotal =
-      m == ecfDataRegis || m == ecfFiscNET || m == ecfUrano || m == ecfYanco;
+      m == ecfDataRegis || m == ecfFiscNET || m == ecfUrano || m == ecfYanco || m == ecfICash;
   if (!semEstadoSubtotal && ZuvoECF1.Estado() != estPagamento)
     Caixa(std::string("Impressora nao está em Estado de Pagamento") + LF +
               "Primeiro use SubTotaliza Cupom",
