@@ -18,6 +18,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -170,9 +171,21 @@ void Relata(const char* Nome, int Baud, const Medida& Lib, const Medida& Piso, s
 
 }  // namespace
 
+// A whole positive number, or -1.
+int Numero(const char* Texto) {
+  char* fim = nullptr;
+  long n = std::strtol(Texto, &fim, 10);
+  return *Texto != '\0' && *fim == '\0' && n >= 0 && n <= 1000000 ? static_cast<int>(n) : -1;
+}
+
 int main(int argc, char** argv) {
-  int itens = argc > 1 ? std::atoi(argv[1]) : 100;
-  int status = argc > 2 ? std::atoi(argv[2]) : 500;
+  int itens = argc > 1 ? Numero(argv[1]) : 100;
+  int status = argc > 2 ? Numero(argv[2]) : 500;
+  if (itens < 0 || status < 0 || argc > 3) {
+    std::printf("usage: %s [itens=100] [status=500]\n", argv[0]);
+    const bool ajuda = argc > 1 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0);
+    return ajuda ? 0 : 2;
+  }
   std::printf("Bematech: a %d-item receipt and %d status commands, IntervaloAposComando 0\n",
               itens, status);
   for (int baud : {9600, 0}) {

@@ -575,7 +575,7 @@ void TZuvoECFBematech::CancelaItemVendido(int NumItem) {
 
 void TZuvoECFBematech::AbreGaveta() {
   EnviaComando(Bytes({22, 100}));
-  Dorme(100);
+  Dorme(100);  // the drawer's pulse: the printer takes no command during it
 }
 
 // ===========================================================================
@@ -705,7 +705,7 @@ void TZuvoECFBematech::CorrigeEstadoErro() {
     EnviaComando("F");  // takes the printer out of an error state
   } catch (const Exception&) {
   }
-  Dorme(200);
+  Dorme(200);  // the printer settles after leaving the error state (recovery only)
   TZuvoECFClass::CorrigeEstadoErro();
   const TZuvoECFEstado estado = Estado();
   if (estado == estVenda || estado == estPagamento) {

@@ -702,7 +702,7 @@ void TZuvoECFFiscNET::CorrigeEstadoErro() {
     EnviaComando("");
   } catch (const Exception&) {
   }
-  Dorme(200);
+  Dorme(200);  // the printer restarts after ReinicializaEquipamento (recovery only)
   TZuvoECFClass::CorrigeEstadoErro();
 }
 
@@ -753,7 +753,7 @@ void TZuvoECFFiscNET::LeituraMemoriaFiscal(int ReducaoInicial, int ReducaoFinal)
 void TZuvoECFFiscNET::CapturaLeituraMF(TStrings& Linhas) {
   const int kMaxLeituras = 100000;  // a printer that never ends is an error, not a hang
   EnviaComando("");
-  Dorme(500);
+  Dorme(500);  // the printer composes the reading before LeImpressao can hand it over
   Linhas.clear();
   std::string texto;
   for (int i = 0;; i++) {

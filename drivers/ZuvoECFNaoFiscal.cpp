@@ -213,7 +213,7 @@ void TZuvoECFNaoFiscal::EnviaTexto(const std::string& Texto) {
     while (!EmLinha(1)) {
       if (limite.Venceu())
         throw Exception("Impressora: " + ModeloStr() + " não está pronta.");
-      Dorme(100);
+      Dorme(100);  // the ready line is polled 100 ms apart (EmLinha waits 1 s itself)
     }
   } catch (...) {
     SetAguardandoResposta(anterior);

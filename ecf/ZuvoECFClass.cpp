@@ -1,6 +1,5 @@
 #include "ecf/ZuvoECFClass.h"
 
-#include <cctype>
 #include <cmath>
 
 #include "core/ZuvoPlataforma.h"
@@ -85,7 +84,8 @@ TZuvoECFClass::TZuvoECFClass(TZuvoDevice& Device, TZuvoECFConfig& Config)
       OnMsgPoucoPapel(Config.OnMsgPoucoPapel),
       OnMsgRetentar(Config.OnMsgRetentar),
       fDevice(&Device),
-      fConfig(Config) {
+      fConfig(Config),
+      fFormMsg(Config) {
   fDevice->ValoresPadrao();
   fNomeModelo = "Não Definido";
 }
@@ -96,7 +96,6 @@ TZuvoECFClass::~TZuvoECFClass() {
     TZuvoECFClass::Desativar();
   } catch (...) {
   }
-  fFormMsg.reset();
 }
 
 // ----- Identity and state -----
@@ -198,7 +197,7 @@ void TZuvoECFClass::DoLeResposta() {
 
   fRespostaComando.clear();
   fUltimoDado.Renova(0);
-  const bool mostraContagem = fFormMsg && fPermiteFormMsg;
+  const bool mostraContagem = fFormMsg.Janela() && fPermiteFormMsg;
   TPrazo limite(int64_t{TimeOutLeitura()} * 1000);
   const TPrazo inicioMsg(int64_t{fConfig.TempoInicioMsg} * 1000);
   bool terminou = true;
@@ -207,7 +206,7 @@ void TZuvoECFClass::DoLeResposta() {
       FormMsgExibe(FormataOuTexto(fConfig.MsgAguarde, {limite.Restante() / 1000}));
     if (limite.Venceu()) {
       if (fConfig.ReTentar) {
-        if (mostraContagem && fFormMsg) fFormMsg->shrink();
+        if (mostraContagem && fFormMsg.Janela()) fFormMsg.Janela()->shrink();
         if (PerguntaRetentar("A impressora " + ModeloStr() + " não está repondendo.",
                              "LerResposta"))
           limite.Renova(int64_t{TimeOutLeitura()} * 1000);
@@ -444,84 +443,20 @@ void TZuvoECFClass::DefineTamanhoResposta(int) {}
 // ----- The wait window -----
 
 bool TZuvoECFClass::FormMsgDoProcedure(TZuvoProcedimento Procedimento, int Tecla) {
-  if (fFormMsg) throw Exception("Erro. Chamada recurssiva de FormMsgDoProcedure");
-
-  WaitWindowStyle estilo;
-  estilo.Cor = fConfig.FormMsgColor;
-  estilo.Fonte = fConfig.FormMsgFonte;
-  fFormMsg = Toolkit().createWaitWindow(*this, estilo);
-  fFormMsgProcedure = std::move(Procedimento);
-  fFormMsgTecla = Tecla;
-  fFormMsgEstado = 1;
-  fFormMsgRodou = false;
-  fFormMsgErro.clear();
-
-  try {
-    if (fConfig.BloqueiaMouseTeclado)
-      fFormMsg->showModalAndRun();
-    else
-      fFormMsg->showModeless();
-  } catch (const std::exception& e) {
-    if (fFormMsgErro.empty()) fFormMsgErro = e.what();
-  }
-  // A window closed before its timer fired must not skip the procedure and
-  // report success.
-  if (!fFormMsgRodou) runner();
-
-  fFormMsg.reset();
-  fFormMsgProcedure = nullptr;
-  if (!fFormMsgErro.empty()) throw Exception(fFormMsgErro);
-  return true;
+  return fFormMsg.Executa(std::move(Procedimento), Tecla);
 }
 
-void TZuvoECFClass::runner() {
-  if (fFormMsgRodou) return;
-  fFormMsgRodou = true;
-  try {
-    if (fFormMsgProcedure) fFormMsgProcedure();
-  } catch (const std::exception& e) {
-    fFormMsgErro = *e.what() ? e.what() : "Erro desconhecido";
-  } catch (...) {
-    fFormMsgErro = "Erro desconhecido";
-  }
-  try {
-    if (OnMsgAguarde) OnMsgAguarde("");
-  } catch (const std::exception& e) {
-    if (fFormMsgErro.empty()) fFormMsgErro = e.what();
-  }
-  fFormMsgEstado = fFormMsgEstado == 1 ? 2 : 3;
-  if (fFormMsg) fFormMsg->close();
-  Toolkit().bringAppToFront();
-}
-
-bool TZuvoECFClass::keyPressed(int Codigo) {
-  int tecla = std::toupper(Codigo & 0xFF) | (Codigo & ~0xFF);
-  if (fFormMsgTecla != 0 && tecla == fFormMsgTecla && fFormMsgEstado != 3) {
-    fFormMsgEstado = 3;
-    return true;
-  }
-  return false;
-}
-
-bool TZuvoECFClass::canClose() { return fFormMsgEstado != 1; }
-
-void TZuvoECFClass::FormMsgExibe(const std::string& Mensagem) {
-  if (OnMsgAguarde) OnMsgAguarde(Mensagem);
-  if (fFormMsg && fFormMsg->visible() && fConfig.ExibeMensagem) {
-    fFormMsg->showText(StringReplace(Mensagem, std::string(1, LF), " "));
-    Toolkit().processEvents();
-  }
-}
+void TZuvoECFClass::FormMsgExibe(const std::string& Mensagem) { fFormMsg.Exibe(Mensagem); }
 
 void TZuvoECFClass::PausaImpressao(int Via) {
   AoSair fim([this] {
-    fFormMsgTecla = 0;
-    fFormMsgEstado = 1;
+    fFormMsg.SetTecla(0);
+    fFormMsg.SetEstado(1);
   });
   const TPrazo limite(int64_t{fConfig.PausaRelatorio} * 1000);
-  fFormMsgTecla = 13;
+  fFormMsg.SetTecla(13);
   int64_t mostrado = -1;
-  while (!limite.Venceu() && fFormMsgEstado == 1) {
+  while (!limite.Venceu() && fFormMsg.Estado() == 1) {
     int64_t restam = (limite.Restante() + 999) / 1000;
     if (restam != mostrado) {
       mostrado = restam;

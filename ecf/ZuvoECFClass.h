@@ -34,6 +34,7 @@
 #include "core/ZuvoUtil.h"
 #include "device/ZuvoBase.h"
 #include "ecf/ZuvoECFConfig.h"
+#include "ecf/ZuvoECFFormMsg.h"
 
 namespace zuvo {
 
@@ -148,7 +149,6 @@ using TZuvoECFUnidadesMedida = TListaZuvo<TZuvoECFUnidadeMedida>;
 // ---------------------------------------------------------------------------
 // Events
 
-using TZuvoProcedimento = std::function<void()>;
 
 /// Builds a numeric command field: Valor x 10^Decimais, rounded, zero-filled
 /// on the left to Tamanho digits. A value that does not fit (or a negative
@@ -186,74 +186,115 @@ struct TRespostaECF {
   std::string Quebra = CRLF;
 };
 
-class TZuvoECFClass : public WaitWindowOwner {
+class TZuvoECFClass {
  public:
   /// A driver on Device (not owned) and the settings record Config (not
   /// owned; the component's). Resets the device's serial settings to their
   /// defaults.
   TZuvoECFClass(TZuvoDevice& Device, TZuvoECFConfig& Config);
-  ~TZuvoECFClass() override;
+  virtual ~TZuvoECFClass();
   TZuvoECFClass(const TZuvoECFClass&) = delete;
   TZuvoECFClass& operator=(const TZuvoECFClass&) = delete;
 
   // ----- The 75 operations, in their fixed order -----
+  //
+  // "NI" below: the base raises EZuvoECFCMDInvalido "Procedure: " + name +
+  // CR LF + " não implementada para a Impressora: " + ModeloStr. Printer
+  // errors reach the caller as EZuvoECFSemResposta from the command cycle.
 
   /// NomeModelo, plus " MFD" for a printer with fiscal tape memory.
   virtual std::string ModeloStr();
-  /// The computer's time.
+  /// The printer's clock. Base: the computer's time.
   virtual TDateTime DataHora();
-  virtual std::string NumCupom();                  // ""
-  virtual std::string NumECF();                    // "001"
-  virtual std::string NumCRO();                    // "001"
-  virtual std::string NumLoja();                   // "001"
-  virtual std::string NumSerie();                  // "ecfNennhum"
-  virtual std::string NumVersao();                 // ""
-  virtual double SubTotal();                       // 0
-  virtual double TotalPago();                      // 0
-  /// The Estado field; drivers query the printer.
+  /// The number of the last (or current) receipt, COO. Base: "".
+  virtual std::string NumCupom();
+  /// The printer's number in the shop. Base: "001".
+  virtual std::string NumECF();
+  /// The count of restarts of operation (CRO). Base: "001".
+  virtual std::string NumCRO();
+  /// The shop's number. Base: "001".
+  virtual std::string NumLoja();
+  /// The printer's serial number. Base: "ecfNennhum".
+  virtual std::string NumSerie();
+  /// The firmware version; drivers cache it until the next Ativar. Base: "".
+  virtual std::string NumVersao();
+  /// The open receipt's total so far. Base: 0.
+  virtual double SubTotal();
+  /// What the open receipt has been paid so far. Base: 0.
+  virtual double TotalPago();
+  /// The Estado field; drivers query the printer and store what they find.
   virtual TZuvoECFEstado Estado();
-  virtual bool GavetaAberta();                     // false
-  virtual bool PoucoPapel();                       // false
-  virtual bool HorarioVerao();                     // false
-  /// The printer rounds (true) or truncates.
-  virtual bool Arredonda();                        // false
-  virtual bool ChequePronto();                     // true
+  /// The drawer's sensor. Base: false.
+  virtual bool GavetaAberta();
+  /// The paper sensor says the roll is ending. Base: false.
+  virtual bool PoucoPapel();
+  /// The printer's clock is on daylight-saving time. Base: false.
+  virtual bool HorarioVerao();
+  /// The printer rounds (true) or truncates item totals. Base: false.
+  virtual bool Arredonda();
+  /// A check is in place for ImprimeCheque. Base: true.
+  virtual bool ChequePronto();
   /// Body of a complete managerial report: each copy, the pauses, the close.
   virtual void DoRelatorioGerencial(const TStrings& Relatorio, int Vias);
   /// Body of a complete linked receipt.
   virtual void DoCupomVinculado(const TStrings& Relatorio, int Vias);
   /// Opens the device; Estado becomes estDesconhecido. Drivers call this
-  /// first, then identify the printer.
+  /// first, then identify the printer, and deactivate again on any failure.
   virtual void Ativar();
-  /// Closes the device; Estado becomes estNaoInicializada.
+  /// Closes the device; Estado becomes estNaoInicializada. Idempotent.
   virtual void Desativar();
+  /// Recreates the tax-rate list empty; drivers then fill it from the
+  /// printer. Called lazily by the first look-up.
   virtual void CarregaAliquotas();
+  /// The first rate equal to Aliquota of type Tipo ('S', 'T'; any other is
+  /// "any type"); null when none.
   virtual TZuvoECFAliquota* AchaICMSAliquota(double Aliquota, char Tipo = ' ');
+  /// The rate whose Indice is exactly Indice; null when none.
   virtual TZuvoECFAliquota* AchaICMSIndice(const std::string& Indice);
+  /// Programs a tax rate (Tipo 'T' ICMS, 'S' ISS) at Posicao or the next
+  /// free slot, and adds it to the list. Base: NI.
   virtual void ProgramaAliquota(double Aliquota, char Tipo = 'T', const std::string& Posicao = "");
+  /// Recreates the payment-method list empty; drivers then fill it.
   virtual void CarregaFormasPagamento();
+  /// The method whose trimmed description matches, ignoring case; null
+  /// when none.
   virtual TZuvoECFFormaPagamento* AchaFPGDescricao(const std::string& Descricao);
+  /// The method whose Indice is exactly Indice; null when none.
   virtual TZuvoECFFormaPagamento* AchaFPGIndice(const std::string& Indice);
+  /// Programs a payment method and adds it to the list. Base: NI.
   virtual void ProgramaFormaPagamento(const std::string& Descricao, bool PermiteVinculado = true,
                                       const std::string& Posicao = "");
+  /// Recreates the non-fiscal receipt list empty; drivers then fill it.
   virtual void CarregaComprovantesNaoFiscais();
+  /// The type whose trimmed description matches, ignoring case; null when none.
   virtual TZuvoECFComprovanteNaoFiscal* AchaCNFDescricao(const std::string& Descricao);
+  /// The type whose Indice is exactly Indice; null when none.
   virtual TZuvoECFComprovanteNaoFiscal* AchaCNFIndice(const std::string& Indice);
+  /// The first type tied to the payment method CodFPG; null when none.
   virtual TZuvoECFComprovanteNaoFiscal* AchaCNFFormaPagamento(const std::string& CodFPG);
+  /// Programs a non-fiscal receipt type and adds it to the list. Base: NI.
   virtual void ProgramaComprovanteNaoFiscal(const std::string& Descricao,
                                             const std::string& Tipo = "",
                                             const std::string& Posicao = "");
+  /// Recreates the unit-of-measure list empty.
   virtual void CarregaUnidadesMedida();
+  /// The unit whose trimmed description matches, ignoring case; null when none.
   virtual TZuvoECFUnidadeMedida* AchaUMDDescricao(const std::string& Descricao);
+  /// The unit whose Indice is exactly Indice; null when none.
   virtual TZuvoECFUnidadeMedida* AchaUMDIndice(const std::string& Indice);
+  /// Programs a unit of measure. Base: NI.
   virtual void ProgramaUnidadeMedida(const std::string& Descricao);
-  /// The device's on-line test.
+  /// The device's on-line test, waiting at most TimeOut seconds.
   virtual bool EmLinha(int TimeOut = 1);
+  /// Opens a fiscal receipt, for the consumer's CPF/CNPJ when given. Base: NI.
   virtual void AbreCupom(const std::string& CPF_CNPJ = "");
+  /// Sells an item: AliquotaICMS is a rate text ("18", "18T", "5S") or a
+  /// family's code; DescontoPorc is a percentage. Base: NI.
   virtual void VendeItem(const std::string& Codigo, const std::string& Descricao,
                          const std::string& AliquotaICMS, double Qtd, double ValorUnitario,
                          double DescontoPorc = 0, const std::string& Unidade = "");
-  /// DescontoAcrescimo negative is a discount.
+  /// Ends the sale: DescontoAcrescimo negative is a discount, positive a
+  /// surcharge. Base: NI.
   virtual void SubtotalizaCupom(double DescontoAcrescimo = 0,
                                 const std::string& MensagemRodape = "");
   /// Validation only: an unknown code raises Exception "Forma de Pagamento: "
@@ -262,42 +303,66 @@ class TZuvoECFClass : public WaitWindowOwner {
   virtual void EfetuaPagamento(const std::string& CodFormaPagto, double Valor,
                                const std::string& Observacao = "",
                                bool ImprimeVinculado = false);
+  /// Closes the paid receipt, printing Observacao at its foot. Base: NI.
   virtual void FechaCupom(const std::string& Observacao = "");
+  /// Cancels the open receipt, or the last one when none is open. Base: NI.
   virtual void CancelaCupom();
+  /// Cancels item NumItem (1-based) of the open receipt. Base: NI.
   virtual void CancelaItemVendido(int NumItem);
+  /// Opens the cash drawer. Base: EZuvoECFCMDInvalido "A Impressora " +
+  /// ModeloStr + " não manipula Gavetas".
   virtual void AbreGaveta();
+  /// Prints the X reading. Base: NI.
   virtual void LeituraX();
+  /// Prints the Z reduction that closes the fiscal day; DataHora 0 lets the
+  /// printer use its clock. Base: NI.
   virtual void ReducaoZ(TDateTime DataHora = 0);
+  /// Opens a managerial report. Base: NI.
   virtual void AbreRelatorioGerencial();
-  /// Linha may hold several lines separated by line breaks.
+  /// Prints in the open managerial report; Linha may hold several lines
+  /// separated by line breaks. Base: NI.
   virtual void LinhaRelatorioGerencial(const std::string& Linha);
+  /// Opens a linked receipt for a payment of receipt COO. Base: NI.
   virtual void AbreCupomVinculado(const std::string& COO, const std::string& CodFormaPagto,
                                   const std::string& CodComprovanteNaoFiscal, double Valor);
+  /// Prints in the open linked receipt. Base: NI.
   virtual void LinhaCupomVinculado(const std::string& Linha);
-  /// Closes a managerial report or a linked receipt.
+  /// Closes a managerial report or a linked receipt. Base: NI.
   virtual void FechaRelatorio();
   /// NumLinhas line feeds through LinhaRelatorioGerencial; 0 means
   /// LinhasEntreCupons.
   virtual void PulaLinhas(int NumLinhas = 0);
+  /// Prints a bank check. Base: EZuvoECFCMDInvalido "Rotina de Impressão de
+  /// Cheques não implementada para Impressora " + ModeloStr.
   virtual void ImprimeCheque(const std::string& Banco, double Valor,
                              const std::string& Favorecido, const std::string& Cidade,
                              TDateTime Data, const std::string& Observacao = "");
+  /// Stops a check being printed. Base: NI.
   virtual void CancelaImpressaoCheque();
-  /// Toggles daylight-saving time.
+  /// Toggles daylight-saving time. Base: NI.
   virtual void MudaHorarioVerao();
+  /// Sets daylight-saving time to EHorarioVerao. Base: NI
+  /// ("MudaHorarioVerao(EHorarioVerao: Boolean)").
   virtual void MudaHorarioVerao(bool EHorarioVerao);
+  /// Makes the printer round (true) or truncate item totals. Base: NI.
   virtual void MudaArredondamento(bool Arredondar);
   /// FechaRelatorio, ignoring any error; drivers then reload their tables.
   virtual void FechaRelatorioRecarrega();
-  /// Cancels an open receipt, closes a report, prints a pending Z or X.
+  /// Cancels an open receipt, closes a report, prints a pending Z or X;
+  /// estBloqueada raises EZuvoECFCMDInvalido.
   virtual void CorrigeEstadoErro();
+  /// Sets the needles' force (impact printers). Base: EZuvoECFCMDInvalido
+  /// "A Impressora " + ModeloStr + " não permite ajustar o Impacto das Agulhas".
   virtual void ImpactoAgulhas(int NivelForca = 2);
-  /// Fiscal-memory report printed by period.
+  /// Fiscal-memory report printed by period. Base: NI.
   virtual void LeituraMemoriaFiscal(TDateTime DataInicial, TDateTime DataFinal);
-  /// Fiscal-memory report printed by Z number.
+  /// Fiscal-memory report printed by Z number. Base: NI.
   virtual void LeituraMemoriaFiscal(int ReducaoInicial, int ReducaoFinal);
+  /// The fiscal-memory report by period read over the port into Linhas
+  /// (cleared first) instead of printed. Base: NI.
   virtual void LeituraMemoriaFiscalSerial(TDateTime DataInicial, TDateTime DataFinal,
                                           TStrings& Linhas);
+  /// The same by Z number. Base: NI.
   virtual void LeituraMemoriaFiscalSerial(int ReducaoInicial, int ReducaoFinal,
                                           TStrings& Linhas);
   /// Sends a command and returns the answer's data: runs CicloComando with
@@ -399,18 +464,18 @@ class TZuvoECFClass : public WaitWindowOwner {
   bool AguardaImpressao() const { return fAguardaImpressao; }
   void SetAguardaImpressao(bool V) { fAguardaImpressao = V; }
   /// The wait window while FormMsgDoProcedure runs, else null.
-  WaitWindow* FormMsg() const { return fFormMsg.get(); }
+  WaitWindow* FormMsg() const { return fFormMsg.Janela(); }
   const TZuvoFonte* FormMsgFonte() const { return &fConfig.FormMsgFonte; }
   TCor FormMsgColor() const { return fConfig.FormMsgColor; }
   void SetFormMsgColor(TCor V) { fConfig.FormMsgColor = V; }
-  int FormMsgTecla() const { return fFormMsgTecla; }
-  void SetFormMsgTecla(int V) { fFormMsgTecla = V; }
+  int FormMsgTecla() const { return fFormMsg.Tecla(); }
+  void SetFormMsgTecla(int V) { fFormMsg.SetTecla(V); }
   /// 1 running, 2 finished, 3 stopped by the key.
-  int FormMsgEstado() const { return fFormMsgEstado; }
-  void SetFormMsgEstado(int V) { fFormMsgEstado = V; }
+  int FormMsgEstado() const { return fFormMsg.Estado(); }
+  void SetFormMsgEstado(int V) { fFormMsg.SetEstado(V); }
   bool PermiteFormMsg() const { return fPermiteFormMsg; }
   void SetPermiteFormMsg(bool V) { fPermiteFormMsg = V; }
-  const std::string& FormMsgErro() const { return fFormMsgErro; }
+  const std::string& FormMsgErro() const { return fFormMsg.Erro(); }
   const TStrings& Relatorio() const { return fRelatorio; }
   int Vias() const { return fVias; }
   TZuvoDevice& Device() const { return *fDevice; }
@@ -617,10 +682,6 @@ class TZuvoECFClass : public WaitWindowOwner {
   std::unique_ptr<TZuvoECFUnidadesMedida> fUnidadesMedida;
 
  private:
-  // The wait window's side of the toolkit.
-  void runner() override;
-  bool keyPressed(int Codigo) override;
-  bool canClose() override;
   void ExecutaRelatorio(const TStrings& Relatorio, int Vias, bool Vinculado);
 
   TZuvoDevice* fDevice;
@@ -629,13 +690,8 @@ class TZuvoECFClass : public WaitWindowOwner {
   bool fAguardaImpressao = false;
   int fTimeOutComando = 0;
   TPrazo fUltimoDado{0};  // renewed at every byte the reading loop receives
-  std::unique_ptr<WaitWindow> fFormMsg;
-  TZuvoProcedimento fFormMsgProcedure;
-  int fFormMsgTecla = 0;
-  int fFormMsgEstado = 0;
-  bool fFormMsgRodou = false;
+  TZuvoECFFormMsg fFormMsg;
   bool fPermiteFormMsg = true;
-  std::string fFormMsgErro;
   TStrings fRelatorio;
   int fVias = 0;
   bool fAtivo = false;
