@@ -77,7 +77,12 @@ std::string TZuvoECFBematech::PreparaComando(const std::string& Cmd) {
 
 std::string TZuvoECFBematech::BcdToAsc(const std::string& Bytes) {
   std::string r;
-  for (unsigned char c : Bytes) r += IntToStr(c >> 4) + IntToStr(c & 0x0F);
+  for (unsigned char c : Bytes) {
+    // A nibble above 9 is no BCD digit: a garbled answer, not a number.
+    if ((c >> 4) > 9 || (c & 0x0F) > 9) throw EZuvoECFSemResposta("Resposta do ECF inválida");
+    r += static_cast<char>('0' + (c >> 4));
+    r += static_cast<char>('0' + (c & 0x0F));
+  }
   return r;
 }
 

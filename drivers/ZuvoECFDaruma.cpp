@@ -466,11 +466,11 @@ std::string TZuvoECFDaruma::NumSerie() {
 double TZuvoECFDaruma::SubTotal() {
   if (FS2000()) {
     std::string r = EnviaComando(Esc(235));
-    if (CharAt(r, 1) != ':') return 0;
+    if (CharAt(r, 1) != ':') throw EZuvoECFSemResposta("Resposta do ECF inválida");
     return NumeroResposta(r, 29, 12, "SubTotal") / 100.0;
   }
   std::string r = EnviaComando(Esc(239));
-  if (Copy(r, 1, 3) != ":" + Esc(239)) return 0;
+  if (Copy(r, 1, 3) != ":" + Esc(239)) throw EZuvoECFSemResposta("Resposta do ECF inválida");
   if (VersaoNumero() < 345) return NumeroResposta(r, 31, 21, "SubTotal") / 100.0;
   return NumeroResposta(r, 29, 14, "SubTotal") / 100.0;
 }
@@ -478,7 +478,7 @@ double TZuvoECFDaruma::SubTotal() {
 double TZuvoECFDaruma::TotalPago() {
   if (MFD()) {
     std::string r = EnviaComando(Registro("048"), 1);
-    if (Copy(r, 1, 5) != PrefixoRegistro("048")) return 0;
+    if (Copy(r, 1, 5) != PrefixoRegistro("048")) throw EZuvoECFSemResposta("Resposta do ECF inválida");
     return NumeroResposta(r, 6, 13, "TotalPago") / 100.0;
   }
   // What was paid is the total less what is still to pay; a receipt paid in

@@ -318,6 +318,26 @@ bool TZuvoECFFiscNET::VerificaFimLeitura(const std::string& Retorno) {
   return EhNumero(tamanho, n) && n == static_cast<int64_t>(ultimo);
 }
 
+// The printer repeats the request's sequence number in its answer (a real
+// one may answer 0 instead): an answer with another number answered an
+// earlier request after its time-out.
+bool TZuvoECFFiscNET::RespostaAlheia(const std::string& Resposta) {
+  TZuvoECFFiscNETResposta r;
+  try {
+    r.SetResposta(Resposta);
+  } catch (const Exception&) {
+    return false;  // not an answer at all: DecodificaResposta says so
+  }
+  fEcoaSequencia = r.Sequencia() != 0;
+  return fEcoaSequencia && r.Sequencia() != fComando.Sequencia();
+}
+
+// Sequence numbers keep answers apart: no quiet wait after a time-out; a
+// printer that answers 0 gets the cycle's.
+int TZuvoECFFiscNET::SilencioRessincroniaMs() {
+  return fEcoaSequencia ? 0 : TZuvoECFClass::SilencioRessincroniaMs();
+}
+
 std::string TZuvoECFFiscNET::MontaQuadro(const std::string& Cmd) {
   if (!Cmd.empty()) {
     int p = Pos(";", Cmd);
@@ -360,7 +380,10 @@ int64_t TZuvoECFFiscNET::LeInteiro(const std::string& NomeInteiro) {
   Prepara("LeInteiro");
   fComando.AddParamString("NomeInteiro", NomeInteiro);
   EnviaComando("");
-  return StrToIntDef(Trim(fResposta.Valor("ValorInteiro")), 0);
+  int64_t valor = 0;
+  if (!EhNumero(fResposta.Valor("ValorInteiro"), valor))
+    throw EZuvoECFSemResposta("Resposta do ECF inválida");
+  return valor;
 }
 
 std::string TZuvoECFFiscNET::LeInteiroTexto(const std::string& NomeInteiro) {
@@ -375,11 +398,13 @@ double TZuvoECFFiscNET::LeMoeda(const std::string& NomeDadoMonetario) {
   Prepara("LeMoeda");
   fComando.AddParamString("NomeDadoMonetario", NomeDadoMonetario);
   EnviaComando("");
+  // A missing or malformed amount is no zero.
   try {
-    return TextoParaValor(Trim(fResposta.Valor("ValorMoeda")));
+    const std::string valor = Trim(fResposta.Valor("ValorMoeda"));
+    if (!valor.empty()) return TextoParaValor(valor);
   } catch (const Exception&) {
-    return 0;
   }
+  throw EZuvoECFSemResposta("Resposta do ECF inválida");
 }
 
 bool TZuvoECFFiscNET::LeIndicador(const std::string& NomeIndicador) {
@@ -791,7 +816,10 @@ void TZuvoECFFiscNET::LeituraMemoriaFiscalSerial(int ReducaoInicial, int Reducao
 }
 
 // ---------------------------------------------------------------------------
-// Tables. A slot the printer refuses to read is simply not programmed.
+// Tables. A slot the printer refuses to read is simply not programmed; a
+// printer that does not answer stops the load at once.
+
+bool TZuvoECFFiscNET::SlotRecusado() const { return fResposta.CodRetorno() > 0; }
 
 void TZuvoECFFiscNET::CarregaAliquotas() {
   TZuvoECFClass::CarregaAliquotas();
@@ -810,6 +838,7 @@ void TZuvoECFFiscNET::CarregaAliquotas() {
       a->Tipo = (c == 'F' || c == 'N') ? 'S' : 'T';
       fAliquotas->Add(std::move(a));
     } catch (const Exception&) {
+      if (!SlotRecusado()) throw;
     }
   }
 }
@@ -850,6 +879,7 @@ void TZuvoECFFiscNET::CarregaFormasPagamento() {
       f->PermiteVinculado = c == 'T' || c == 'Y';
       fFormasPagamento->Add(std::move(f));
     } catch (const Exception&) {
+      if (!SlotRecusado()) throw;
     }
   }
 }
@@ -884,6 +914,7 @@ void TZuvoECFFiscNET::CarregaComprovantesNaoFiscais() {
       c->Descricao = ValorTexto("NomeNaoFiscal");
       fComprovantesNaoFiscais->Add(std::move(c));
     } catch (const Exception&) {
+      if (!SlotRecusado()) throw;
     }
   }
 }

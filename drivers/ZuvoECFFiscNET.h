@@ -188,6 +188,11 @@ class TZuvoECFFiscNET : public TZuvoECFClass {
   /// every quote, and its last field is empty or equals the number of
   /// characters before it.
   bool VerificaFimLeitura(const std::string& Retorno) override;
+  bool RespostaAlheia(const std::string& Resposta) override;
+  int SilencioRessincroniaMs() override;
+  /// The last command was the printer's refusal (a table slot not programmed).
+  bool SlotRecusado() const;
+  bool fEcoaSequencia = false;  // the printer repeats the request's sequence number
   /// Parses the answer into Resposta(); a refused command's NomeErro and
   /// Circunstancia, or an unreadable answer, are the printer's error (LF LF
   /// after the model).

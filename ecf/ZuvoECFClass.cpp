@@ -183,10 +183,14 @@ std::string TZuvoECFClass::CicloComando(const std::string& Cmd) {
   });
   const std::string quadro = MontaQuadro(Cmd);
   GuardaComando guarda(*this);
+  if (fForaDePasso) Ressincroniza();
+  // Until the complete answer is read, a late one may still come.
+  fForaDePasso = true;
   do {
     EnviaQuadro(quadro);
   } while (!ConfirmaRecebimento());
   LeResposta();
+  fForaDePasso = false;
   const TRespostaECF resposta = DecodificaResposta(fRespostaComando);
   if (resposta.PoucoPapel) DoMsgPoucoPapel();
   if (!resposta.Erro.empty()) ErroImpressora(resposta.Erro, resposta.Quebra);
@@ -207,6 +211,29 @@ TRespostaECF TZuvoECFClass::DecodificaResposta(const std::string& Resposta) {
 }
 
 void TZuvoECFClass::ReiniciaComando() {}
+
+bool TZuvoECFClass::RespostaAlheia(const std::string&) { return false; }
+
+int TZuvoECFClass::SilencioRessincroniaMs() { return TimeOut() * 1000 + 1000; }
+
+void TZuvoECFClass::Ressincroniza() {
+  const int silencio = SilencioRessincroniaMs();
+  fForaDePasso = false;
+  if (silencio <= 0) return;
+  try {
+    const TPrazo limite(int64_t{silencio} * 3);
+    TPrazo ultimo(0);  // quiet since now
+    while (ultimo.Passou() < silencio && !limite.Venceu())
+      if (!fDevice->Recebe(limite.RestanteAte(100)).empty()) ultimo.Renova(0);
+  } catch (const Exception& e) {
+    PortaFalhou(e);
+  }
+}
+
+void TZuvoECFClass::PortaFalhou(const Exception& Erro) {
+  throw EZuvoECFSemResposta("Impressora " + ModeloStr() + " não está respondendo: porta " +
+                            fDevice->Porta() + " fechada ou desconectada (" + Erro.what() + ")");
+}
 
 int TZuvoECFClass::TimeOutLeitura() const { return std::max(TimeOut(), fTimeOutComando); }
 
@@ -254,7 +281,12 @@ void TZuvoECFClass::DoLeResposta() {
     }
 
     terminou = true;
-    if (VerificaFimLeitura(fRespostaComando)) {
+    const bool completa = VerificaFimLeitura(fRespostaComando);
+    if (completa && RespostaAlheia(fRespostaComando)) {
+      // A late answer to an earlier command: not this command's.
+      fRespostaComando.clear();
+      terminou = false;
+    } else if (completa) {
       if (fAguardaImpressao) {
         // The first question goes at once; the next ones no sooner than the
         // interval after the previous one began.
@@ -264,7 +296,12 @@ void TZuvoECFClass::DoLeResposta() {
       }
     } else {
       terminou = false;
-      const std::string lido = fDevice->Recebe(100);
+      std::string lido;
+      try {
+        lido = fDevice->Recebe(100);
+      } catch (const Exception& e) {
+        PortaFalhou(e);
+      }
       if (lido.empty()) {
         Dorme(10);  // nothing within the read's time: look again
       } else {
@@ -365,8 +402,14 @@ TZuvoECFClass::Sondagem::~Sondagem() {
 }
 
 void TZuvoECFClass::EnviaQuadro(const std::string& Quadro) {
-  VerificaEmLinha(3);
-  fDevice->Esvazia();
+  try {
+    VerificaEmLinha(3);
+    fDevice->Esvazia();
+  } catch (const EZuvoECFSemResposta&) {
+    throw;
+  } catch (const Exception& e) {
+    PortaFalhou(e);
+  }
   fComandoEnviado = Quadro;
   while (!TransmitirComando(Quadro)) {
   }
@@ -400,7 +443,12 @@ bool TZuvoECFClass::ConsultaDuranteImpressao(
 int TZuvoECFClass::LeByte(int PrazoMs) {
   const TPrazo prazo(PrazoMs);
   do {
-    const int b = fDevice->RecebeByte(prazo.RestanteAte(1500));
+    int b = -1;
+    try {
+      b = fDevice->RecebeByte(prazo.RestanteAte(1500));
+    } catch (const Exception& e) {
+      PortaFalhou(e);
+    }
     if (b >= 0) return b;
   } while (!prazo.Venceu());
   return -1;
@@ -414,7 +462,12 @@ std::string TZuvoECFClass::LeAte(const std::function<bool(const std::string&)>& 
   const int leitura = SilencioMs > 0 ? std::min(100, SilencioMs) : 100;
   while (!(Fim && Fim(lido)) && !prazo.Venceu()) {
     if (SilencioMs > 0 && !lido.empty() && ultimo.Passou() >= SilencioMs) break;
-    const std::string parte = fDevice->Recebe(prazo.RestanteAte(leitura));
+    std::string parte;
+    try {
+      parte = fDevice->Recebe(prazo.RestanteAte(leitura));
+    } catch (const Exception& e) {
+      PortaFalhou(e);
+    }
     if (!parte.empty()) {
       lido += parte;
       ultimo.Renova(0);

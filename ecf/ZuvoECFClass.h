@@ -551,6 +551,18 @@ class TZuvoECFClass {
   /// read state) back to their defaults. The cycle calls it on every exit,
   /// also when the command failed before it was sent. Base: nothing.
   virtual void ReiniciaComando();
+  /// True when a complete answer (by VerificaFimLeitura) belongs to another
+  /// command: an earlier command's answer that came after its time-out. The
+  /// reading loop drops it and reads on within the time-out. Base: false
+  /// (the family's answers carry nothing to tell them apart).
+  virtual bool RespostaAlheia(const std::string& Resposta);
+  /// After a command ended without its complete answer the line is out of
+  /// step: that answer may still come. Before the next frame goes out the
+  /// cycle discards what arrives until the line has been quiet this long
+  /// (ms). Base: TimeOut plus 1 s, longer than a printer takes to answer;
+  /// 0 for families whose answers say which command they answer
+  /// (RespostaAlheia).
+  virtual int SilencioRessincroniaMs();
 
   // ===================================================================
   // The cycle itself (not virtual: the same for every family)
@@ -577,6 +589,13 @@ class TZuvoECFClass {
   /// Waits until the printer is on line, asking whether to retry; raises
   /// EZuvoECFSemResposta "Impressora <modelo> não está em linha".
   void VerificaEmLinha(int TimeOut = 3);
+  /// The line out of step (a command ended without its complete answer):
+  /// discards what arrives until the line has been quiet for
+  /// SilencioRessincroniaMs, at most three times that altogether.
+  void Ressincroniza();
+  /// A port that failed under the driver (closed, hung up):
+  /// EZuvoECFSemResposta naming the port.
+  [[noreturn]] void PortaFalhou(const Exception& Erro);
   /// Per command: the answer time-out of this command is at least Segundos
   /// (0: TimeOut alone). Cleared by the cycle on every exit.
   void SetTimeOutComando(int Segundos) { fTimeOutComando = Segundos; }
@@ -704,6 +723,7 @@ class TZuvoECFClass {
   bool fAguardandoResposta = false;
   bool fAguardaImpressao = false;
   int fTimeOutComando = 0;
+  bool fForaDePasso = false;  // the last command ended without its complete answer
   TPrazo fUltimoDado{0};  // renewed at every byte the reading loop receives
   TZuvoECFFormMsg fFormMsg;
   bool fPermiteFormMsg = true;

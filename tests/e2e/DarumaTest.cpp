@@ -489,7 +489,8 @@ TEST_F(Roteiro, AOneByteAnswerIsAClearErrorNeverACrash) {
   EXPECT_TRUE(Incompleta([&] { ecf.FechaRelatorio(); }));
   EXPECT_EQ(ecf.NumCupom(), "      ");
   EXPECT_EQ(ecf.NumCRO(), "    ");
-  EXPECT_EQ(ecf.SubTotal(), 0);
+  // A short answer is no subtotal of 0.
+  EXPECT_THROW(ecf.SubTotal(), EZuvoECFSemResposta);
   EXPECT_EQ(Trim(ecf.NumSerie()), "");
   EXPECT_EQ(ecf.Aliquotas().Count(), 0);
   ecf.ECF().CarregaFormasPagamento();  // short: falls back to the FS2000 layout, empty too

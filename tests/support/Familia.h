@@ -11,6 +11,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -57,6 +58,9 @@ struct Familia {
   /// suite only needs the printer to answer; "" uses LeituraX, which some
   /// families send with a long minimum time-out.
   std::string ComandoStatus;
+  /// The fault matrix's bound of a fault (by its name in docs/falhas.md),
+  /// where the family's command gives the printer longer than the table's.
+  std::map<std::string, int> LimitesFalhaMs;
 
   /// "Bematech_MFD": a valid test-name suffix.
   std::string NomeTeste() const;

@@ -16,6 +16,8 @@ zuvo::teste::Familia Daruma(const std::string& Variante, bool MFD, const std::st
   f.ComandoStatus = Variante == "FS2000" ? std::string{29, 5} : std::string{29, '\xff'};
   f.FormaDinheiro = Dinheiro;
   f.FormaOutra = Outra;
+  // A payment gives the printer 5 s.
+  f.LimitesFalhaMs["Cortada"] = 6500;
   return f;
 }
 

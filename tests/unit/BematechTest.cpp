@@ -160,7 +160,9 @@ TEST(BematechProtocolo, FramesAndBcd) {
   EXPECT_EQ(q.substr(304), B({static_cast<int>(soma % 256), static_cast<int>(soma / 256)}));
 
   EXPECT_EQ(BematechExposto::BcdToAsc(B({0x12, 0x05})), "1205");
-  EXPECT_EQ(BematechExposto::BcdToAsc(B({0xAB})), "1011");
+  // A garbled byte is no number: it used to read as "1011".
+  EXPECT_THROW(BematechExposto::BcdToAsc(B({0xAB})), EZuvoECFSemResposta);
+  EXPECT_THROW(BematechExposto::BcdToAsc(B({0x1A})), EZuvoECFSemResposta);
   EXPECT_EQ(BematechExposto::BcdToAsc(""), "");
 }
 

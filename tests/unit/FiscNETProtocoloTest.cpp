@@ -275,8 +275,11 @@ TEST_F(DriverFiscNET, ReadsAmountsWithThousandsAndIntegersZeroFilled) {
   resposta = "{0;0;ValorInteiro=42;}";
   EXPECT_EQ(ecf.NumCupom(), "000042");
   EXPECT_EQ(ecf.NumCRO(), "000042");
+  // A malformed or missing number is no 0.
   resposta = "{0;0;ValorInteiro=abc;}";
-  EXPECT_EQ(ecf.NumCupom(), "000000");
+  EXPECT_THROW(ecf.NumCupom(), EZuvoECFSemResposta);
+  resposta = "{0;0;;}";
+  EXPECT_THROW(ecf.SubTotal(), EZuvoECFSemResposta);
 }
 
 TEST_F(DriverFiscNET, RawCommandsAndTheFrameSent) {
