@@ -11,6 +11,7 @@ zuvo::teste::Familia Urano() {
   f.Nome = "Urano";
   f.Modelo = zuvo::ecfUrano;
   f.ComandoStatus = "23XXXXX";
+  f.FalhasPendentes["Lixo"] = "a garbled SubTotal answer is read as a value";
   f.Aliquota = "T01";
   f.OutraAliquota = "T02";
   f.ValorAliquota = 18;
