@@ -510,10 +510,11 @@ int zuvoecf_acha_fpg_indice(zuvoecf_t* h, const char* indice, int* i) {
 }
 
 int zuvoecf_programa_forma_pagamento(zuvoecf_t* h, const char* descricao, int permite_vinculado,
-                                     const char* posicao) {
+                                     const char* posicao, const char** gravada) {
   return Executa(h, [&] {
-    h->ECF.ProgramaFormaPagamento(Texto(descricao, "descricao"), permite_vinculado != 0,
-                                  Texto(posicao, "posicao"));
+    std::string texto = Texto(descricao, "descricao");
+    h->ECF.ProgramaFormaPagamento(texto, permite_vinculado != 0, Texto(posicao, "posicao"));
+    if (gravada) *gravada = Saida(h, 0, texto);
   });
 }
 
@@ -552,10 +553,12 @@ int zuvoecf_acha_cnf_indice(zuvoecf_t* h, const char* indice, int* i) {
 }
 
 int zuvoecf_programa_comprovante_nao_fiscal(zuvoecf_t* h, const char* descricao,
-                                            const char* tipo, const char* posicao) {
+                                            const char* tipo, const char* posicao,
+                                            const char** gravada) {
   return Executa(h, [&] {
-    h->ECF.ProgramaComprovanteNaoFiscal(Texto(descricao, "descricao"), Texto(tipo, "tipo"),
-                                        Texto(posicao, "posicao"));
+    std::string texto = Texto(descricao, "descricao");
+    h->ECF.ProgramaComprovanteNaoFiscal(texto, Texto(tipo, "tipo"), Texto(posicao, "posicao"));
+    if (gravada) *gravada = Saida(h, 0, texto);
   });
 }
 

@@ -251,9 +251,16 @@ class TZuvoECF : public TZuvoComponent {
   TZuvoECFFormaPagamento* AchaFPGIndice(const std::string& Indice) {
     return fECF->AchaFPGIndice(Indice);
   }
-  void ProgramaFormaPagamento(const std::string& Descricao, bool PermiteVinculado = true,
+  /// Descricao comes back as the printer recorded it: search with that.
+  void ProgramaFormaPagamento(std::string& Descricao, bool PermiteVinculado = true,
                               const std::string& Posicao = "") {
     fECF->ProgramaFormaPagamento(Descricao, PermiteVinculado, Posicao);
+  }
+  /// For a caller that keeps its own text (a literal, say).
+  void ProgramaFormaPagamento(const std::string& Descricao, bool PermiteVinculado = true,
+                              const std::string& Posicao = "") {
+    std::string gravada = Descricao;
+    ProgramaFormaPagamento(gravada, PermiteVinculado, Posicao);
   }
   void CarregaComprovantesNaoFiscais() { fECF->CarregaComprovantesNaoFiscais(); }
   TZuvoECFComprovanteNaoFiscal* AchaCNFDescricao(const std::string& Descricao) {
@@ -262,9 +269,15 @@ class TZuvoECF : public TZuvoComponent {
   TZuvoECFComprovanteNaoFiscal* AchaCNFIndice(const std::string& Indice) {
     return fECF->AchaCNFIndice(Indice);
   }
-  void ProgramaComprovanteNaoFiscal(const std::string& Descricao, const std::string& Tipo = "",
+  /// Descricao comes back as the printer recorded it.
+  void ProgramaComprovanteNaoFiscal(std::string& Descricao, const std::string& Tipo = "",
                                     const std::string& Posicao = "") {
     fECF->ProgramaComprovanteNaoFiscal(Descricao, Tipo, Posicao);
+  }
+  void ProgramaComprovanteNaoFiscal(const std::string& Descricao, const std::string& Tipo = "",
+                                    const std::string& Posicao = "") {
+    std::string gravada = Descricao;
+    ProgramaComprovanteNaoFiscal(gravada, Tipo, Posicao);
   }
   void CarregaUnidadesMedida() { fECF->CarregaUnidadesMedida(); }
   void ProgramaUnidadeMedida(const std::string& Descricao) {

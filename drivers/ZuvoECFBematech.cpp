@@ -231,9 +231,7 @@ TZuvoECFBematech::TZuvoECFBematech(TZuvoDevice& Device, TZuvoECFConfig& Config)
 TZuvoECFBematech::~TZuvoECFBematech() = default;
 
 void TZuvoECFBematech::Ativar() {
-  if (!Device().EhSerial())
-    throw Exception("A impressora: " + ModeloStr() + " requer" + CRLF +
-                    "Porta Serial:  (COM1, COM2, COM3, ...)");
+  ExigePortaSerial("A impressora: " + ModeloStr(), CRLF);
   Device().SetHandShake(hsRTS_CTS);
   TZuvoECFClass::Ativar();
 
@@ -264,7 +262,7 @@ void TZuvoECFBematech::Ativar() {
 TDateTime TZuvoECFBematech::DataHora() {
   fBytesResp = 6;
   const std::string d = BcdToAsc(EnviaComando(Bytes({35, 23})));  // ddmmyyhhnnss
-  return LeDataHora(Copy(d, 1, 12), "ddmmyyhhnnss");
+  return DataHoraResposta(Copy(d, 1, 12), "ddmmyyhhnnss");
 }
 
 std::string TZuvoECFBematech::NumCupom() { return ConsultaBCD(Bytes({30}), 3); }
@@ -417,24 +415,33 @@ void TZuvoECFBematech::CarregaFormasPagamento() {
   }
 }
 
-void TZuvoECFBematech::ProgramaFormaPagamento(const std::string& Descricao, bool,
+void TZuvoECFBematech::ProgramaFormaPagamento(std::string& Descricao, bool,
                                               const std::string&) {
-  const std::string descricao = CompletaDireita(TextoImprimivel(Descricao), 16);
+  // The printer keeps 16 characters: the caller gets those back.
+  Descricao = CompletaDireita(TextoImprimivel(Descricao), 16);
   fBytesResp = 2;
-  const std::string d = BcdToAsc(EnviaComando("G" + descricao));
+  const std::string d = BcdToAsc(EnviaComando("G" + Descricao));
   // The index comes as two BCD bytes, one digit in each low nibble.
   const std::string indice = std::string(1, CharAt(d, 2)) + CharAt(d, 4);
   if (StrToIntDef(indice, 0) <= 0 || !fFormasPagamento) return;
-  if (AchaFPGIndice(indice)) return;
-  TZuvoECFFormaPagamento& f = fFormasPagamento->Add();
-  f.Indice = indice;
-  f.Descricao = Trim(descricao);
-  f.PermiteVinculado = true;
+  TZuvoECFFormaPagamento* f = AchaFPGIndice(indice);
+  if (!f) {
+    f = &fFormasPagamento->Add();
+    f->Indice = indice;
+    f->Descricao = Trim(Descricao);
+    f->PermiteVinculado = true;
+  }
+  // An existing method answers with its own index: its description is
+  // the one recorded.
+  Descricao = f->Descricao;
 }
 
 TZuvoECFFormaPagamento* TZuvoECFBematech::AchaFPGDescricao(const std::string& Descricao) {
-  if (!MFD()) ProgramaFormaPagamento(Descricao, true, "");
-  return TZuvoECFClass::AchaFPGDescricao(Descricao);
+  // The printer answers the index of a description it has, or records it;
+  // the search then looks for what it recorded (cut to 16 characters).
+  std::string gravada = Descricao;
+  if (!MFD()) ProgramaFormaPagamento(gravada, true, "");
+  return TZuvoECFClass::AchaFPGDescricao(gravada);
 }
 
 void TZuvoECFBematech::CarregaComprovantesNaoFiscais() {
@@ -459,7 +466,7 @@ void TZuvoECFBematech::CarregaComprovantesNaoFiscais() {
   fComprovantesNaoFiscais->Insert(1, std::move(suprimento));
 }
 
-void TZuvoECFBematech::ProgramaComprovanteNaoFiscal(const std::string& Descricao,
+void TZuvoECFBematech::ProgramaComprovanteNaoFiscal(std::string& Descricao,
                                                     const std::string&,
                                                     const std::string& Posicao) {
   const std::string descricao = CompletaDireita(TextoImprimivel(Descricao), 19);
@@ -475,7 +482,8 @@ void TZuvoECFBematech::ProgramaComprovanteNaoFiscal(const std::string& Descricao
   EnviaComando("(" + InteiroZeros(p, 2) + descricao);
   TZuvoECFComprovanteNaoFiscal& c = fComprovantesNaoFiscais->Add();
   c.Indice = InteiroZeros(p, 2);
-  c.Descricao = descricao;
+  c.Descricao = Trim(descricao);
+  Descricao = c.Descricao;
 }
 
 // ===========================================================================

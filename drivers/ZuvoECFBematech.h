@@ -74,12 +74,12 @@ class TZuvoECFBematech : public TZuvoECFClass {
   /// Older printers: programs the description first (the printer gives back
   /// the index of an existing one), then searches the list.
   TZuvoECFFormaPagamento* AchaFPGDescricao(const std::string& Descricao) override;
-  void ProgramaFormaPagamento(const std::string& Descricao, bool PermiteVinculado = true,
+  void ProgramaFormaPagamento(std::string& Descricao, bool PermiteVinculado = true,
                               const std::string& Posicao = "") override;
   /// The printer's types plus "SA" Sangria and "SU" Suprimento in front.
   void CarregaComprovantesNaoFiscais() override;
   /// Raises Exception when all 50 slots are taken.
-  void ProgramaComprovanteNaoFiscal(const std::string& Descricao, const std::string& Tipo = "",
+  void ProgramaComprovanteNaoFiscal(std::string& Descricao, const std::string& Tipo = "",
                                     const std::string& Posicao = "") override;
 
   // ----- Receipt and reports -----

@@ -286,20 +286,10 @@ bool TZuvoECFDaruma::VerificaFimImpressao() {
   return FS2000() ? BitLigado(d, 0) : !BitLigado(d, 0);
 }
 
-int64_t TZuvoECFDaruma::NumeroResposta(const std::string& Resposta, int Inicio, int Count,
-                                       const std::string& Campo) {
-  std::string texto = CampoResposta(Resposta, Inicio, Count, Campo);
-  if (!SoDigitosNaoVazio(texto))
-    throw EZuvoECFSemResposta("Resposta inválida da Impressora " + ModeloStr() + " (" + Campo +
-                              ")");
-  return StrToInt(texto);
-}
-
 int TZuvoECFDaruma::Digito(const std::string& Resposta, int Posicao) {
   CampoResposta(Resposta, Posicao, 1, "Status");
   int d = DigitoHex(Resposta, Posicao);
-  if (d < 0)
-    throw EZuvoECFSemResposta("Resposta inválida da Impressora " + ModeloStr() + " (Status)");
+  if (d < 0) RespostaInvalida("Status");
   return d;
 }
 
@@ -326,9 +316,7 @@ void TZuvoECFDaruma::LimpaPagamento() {
 // Activation and identification
 
 void TZuvoECFDaruma::Ativar() {
-  if (!Device().EhSerial())
-    throw Exception("A impressora: " + ModeloStr() + " requer" + LF +
-                    "Porta Serial:  (COM1, COM2, COM3, ...)");
+  ExigePortaSerial("A impressora: " + ModeloStr(), std::string(1, LF));
   TZuvoECFClass::Ativar();
   try {
     fNumVersaoCache.clear();
@@ -397,11 +385,7 @@ TDateTime TZuvoECFDaruma::DataHora() {
   std::string r = EnviaComando(Esc(230));
   if (FS2000()) r = Copy(r, 5);
   std::string texto = CampoResposta(r, 3, 12, "DataHora");
-  try {
-    return LeDataHora(texto, "ddmmyyhhnnss");
-  } catch (const Exception&) {
-    throw EZuvoECFSemResposta("Resposta inválida da Impressora " + ModeloStr() + " (DataHora)");
-  }
+  return DataHoraResposta(texto, "ddmmyyhhnnss");
 }
 
 std::string TZuvoECFDaruma::NumCupom() {
@@ -656,12 +640,12 @@ TZuvoECFComprovanteNaoFiscal* TZuvoECFDaruma::AchaCNFVinculadoIndice(const std::
   return nullptr;
 }
 
-void TZuvoECFDaruma::ProgramaFormaPagamento(const std::string& Descricao, bool PermiteVinculado,
+void TZuvoECFDaruma::ProgramaFormaPagamento(std::string& Descricao, bool PermiteVinculado,
                                             const std::string& Posicao) {
   CarregaFormasPagamento();
   if (AchaFPGDescricao(Trim(Descricao))) throw Exception("Forma de Pagamento já cadastrada");
   if (FS2000()) throw Exception("ProgramaFormaPagamento ainda não implemenado na FS2000");
-  std::string desc = CompletaDireita(TextoCampo(Descricao), 17);
+  const std::string desc = CompletaDireita(TextoCampo(Descricao), 17);
 
   // Slot n is programmed by its letter; the loaded table names it by the
   // index scheme of the layout it came from.
@@ -686,13 +670,17 @@ void TZuvoECFDaruma::ProgramaFormaPagamento(const std::string& Descricao, bool P
     f.Descricao = Trim(desc);
     f.PermiteVinculado = PermiteVinculado;
   }
-  if (PermiteVinculado && !AchaCNFVinculadoDescricao(desc))
-    ProgramaComprovanteNaoFiscal(desc, "V", "");
+  // The caller gets the 17 characters the printer holds.
+  Descricao = desc;
+  if (PermiteVinculado && !AchaCNFVinculadoDescricao(desc)) {
+    std::string vinculado = desc;
+    ProgramaComprovanteNaoFiscal(vinculado, "V", "");
+  }
 }
 
-void TZuvoECFDaruma::ProgramaComprovanteNaoFiscal(const std::string& Descricao,
+void TZuvoECFDaruma::ProgramaComprovanteNaoFiscal(std::string& Descricao,
                                                   const std::string& Tipo, const std::string&) {
-  std::string desc = CompletaDireita(Trim(TextoCampo(Descricao)), 21);
+  const std::string desc = CompletaDireita(Trim(TextoCampo(Descricao)), 21);
   std::string tipo = UpperCase(Tipo);
   if (tipo.empty()) tipo = "V";
   if (tipo != "V" && tipo != "+" && tipo != "-")
@@ -704,6 +692,7 @@ void TZuvoECFDaruma::ProgramaComprovanteNaoFiscal(const std::string& Descricao,
   if (FS2000()) throw Exception("ProgramaComprovanteNaoFiscal ainda não implemenado na FS2000");
   EnviaComando(Esc(226) + tipo + desc);
   CarregaComprovantesNaoFiscais();
+  Descricao = Trim(desc);
 }
 
 // ---------------------------------------------------------------------------

@@ -92,10 +92,10 @@ class TZuvoECFDaruma : public TZuvoECFClass {
   void ProgramaAliquota(double Aliquota, char Tipo = 'T', const std::string& Posicao = "") override;
   /// Loads payment methods, non-fiscal types and linked types in one query.
   void CarregaFormasPagamento() override;
-  void ProgramaFormaPagamento(const std::string& Descricao, bool PermiteVinculado = true,
+  void ProgramaFormaPagamento(std::string& Descricao, bool PermiteVinculado = true,
                               const std::string& Posicao = "") override;
   void CarregaComprovantesNaoFiscais() override;
-  void ProgramaComprovanteNaoFiscal(const std::string& Descricao, const std::string& Tipo = "",
+  void ProgramaComprovanteNaoFiscal(std::string& Descricao, const std::string& Tipo = "",
                                     const std::string& Posicao = "") override;
   void AbreCupom(const std::string& CPF_CNPJ = "") override;
   void VendeItem(const std::string& Codigo, const std::string& Descricao,
@@ -163,10 +163,6 @@ class TZuvoECFDaruma : public TZuvoECFClass {
   TRespostaECF DecodificaResposta(const std::string& Resposta) override;
 
  private:
-  /// Count characters from Inicio as a whole number; a short or non-numeric
-  /// answer is EZuvoECFSemResposta.
-  int64_t NumeroResposta(const std::string& Resposta, int Inicio, int Count,
-                         const std::string& Campo);
   /// The status digit at Posicao, or EZuvoECFSemResposta.
   int Digito(const std::string& Resposta, int Posicao);
   /// GS 255, or GS 5 on the FS2000.

@@ -322,9 +322,7 @@ TZuvoECFDataRegis::TZuvoECFDataRegis(TZuvoDevice& Device, TZuvoECFConfig& Config
 TZuvoECFDataRegis::~TZuvoECFDataRegis() = default;
 
 void TZuvoECFDataRegis::Ativar() {
-  if (!Device().EhSerial())
-    throw Exception(std::string("Esse modelo de impressora requer") + LF +
-                    "Porta Serial:  (COM1, COM2, COM3, ...)");
+  ExigePortaSerial("Esse modelo de impressora", std::string(1, LF));
   Device().SetHandShake(hsDTR_DSR);
   TZuvoECFClass::Ativar();
   fNumVersaoCache.clear();
@@ -511,7 +509,7 @@ void TZuvoECFDataRegis::CarregaFormasPagamento() {
   }
 }
 
-void TZuvoECFDataRegis::ProgramaFormaPagamento(const std::string& Descricao, bool PermiteVinculado,
+void TZuvoECFDataRegis::ProgramaFormaPagamento(std::string& Descricao, bool PermiteVinculado,
                                                const std::string&) {
   if (AchaFPGDescricao(Descricao)) throw Exception("Forma de Pagamento já cadastrada");
   const std::string descricao = CompletaDireita(Trim(Descricao), 14);
@@ -523,6 +521,7 @@ void TZuvoECFDataRegis::ProgramaFormaPagamento(const std::string& Descricao, boo
   f.Indice = InteiroZeros(FormasPagamento().Count() - 1, 2);
   f.Descricao = Trim(descricao);
   f.PermiteVinculado = PermiteVinculado;
+  Descricao = f.Descricao;
 }
 
 void TZuvoECFDataRegis::CarregaComprovantesNaoFiscais() {
@@ -536,10 +535,11 @@ void TZuvoECFDataRegis::CarregaComprovantesNaoFiscais() {
   }
 }
 
-void TZuvoECFDataRegis::ProgramaComprovanteNaoFiscal(const std::string& Descricao,
+void TZuvoECFDataRegis::ProgramaComprovanteNaoFiscal(std::string& Descricao,
                                                      const std::string&, const std::string&) {
   EnviaComando("e01" + CompletaDireita(Descricao, 20) + "01");
   CarregaComprovantesNaoFiscais();
+  Descricao = Trim(CompletaDireita(Descricao, 20));
 }
 
 void TZuvoECFDataRegis::CarregaUnidadesMedida() {

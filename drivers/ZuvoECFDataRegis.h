@@ -99,11 +99,11 @@ class TZuvoECFDataRegis : public TZuvoECFClass {
   void ProgramaAliquota(double Aliquota, char Tipo = 'T', const std::string& Posicao = "") override;
   void CarregaFormasPagamento() override;
   /// Exception "Forma de Pagamento já cadastrada" for a known description.
-  void ProgramaFormaPagamento(const std::string& Descricao, bool PermiteVinculado = true,
+  void ProgramaFormaPagamento(std::string& Descricao, bool PermiteVinculado = true,
                               const std::string& Posicao = "") override;
   /// Version 03 keeps none.
   void CarregaComprovantesNaoFiscais() override;
-  void ProgramaComprovanteNaoFiscal(const std::string& Descricao, const std::string& Tipo = "",
+  void ProgramaComprovanteNaoFiscal(std::string& Descricao, const std::string& Tipo = "",
                                     const std::string& Posicao = "") override;
   /// Version 05 only; the others keep none.
   void CarregaUnidadesMedida() override;

@@ -430,9 +430,7 @@ void TZuvoECFFiscNET::AvisaPoucoPapel() {
 // Activation and identity
 
 void TZuvoECFFiscNET::Ativar() {
-  if (!Device().EhSerial())
-    throw Exception("A impressora: " + ModeloStr() + " requer" + CRLF +
-                    "Porta Serial:  (COM1, COM2, COM3, ...)");
+  ExigePortaSerial("A impressora: " + ModeloStr(), CRLF);
   TZuvoECFClass::Ativar();
   fNumVersao.clear();
   fNumECF.clear();
@@ -884,7 +882,7 @@ void TZuvoECFFiscNET::CarregaFormasPagamento() {
   }
 }
 
-void TZuvoECFFiscNET::ProgramaFormaPagamento(const std::string& Descricao, bool PermiteVinculado,
+void TZuvoECFFiscNET::ProgramaFormaPagamento(std::string& Descricao, bool PermiteVinculado,
                                              const std::string& Posicao) {
   Prepara("DefineMeioPagamento");
   fComando.AddParamInteger("CodMeioPagamentoProgram", StrToIntDef(Trim(Posicao), -1));
@@ -898,6 +896,7 @@ void TZuvoECFFiscNET::ProgramaFormaPagamento(const std::string& Descricao, bool 
   f->Descricao = Descricao;
   f->PermiteVinculado = PermiteVinculado;
   FormasPagamento().Add(std::move(f));
+  Descricao = Trim(Descricao);
 }
 
 void TZuvoECFFiscNET::CarregaComprovantesNaoFiscais() {
@@ -919,7 +918,7 @@ void TZuvoECFFiscNET::CarregaComprovantesNaoFiscais() {
   }
 }
 
-void TZuvoECFFiscNET::ProgramaComprovanteNaoFiscal(const std::string& Descricao,
+void TZuvoECFFiscNET::ProgramaComprovanteNaoFiscal(std::string& Descricao,
                                                    const std::string& Tipo,
                                                    const std::string& Posicao) {
   const char t = Tipo.empty() ? ' ' : static_cast<char>(std::toupper(static_cast<unsigned char>(Tipo[0])));
@@ -934,6 +933,7 @@ void TZuvoECFFiscNET::ProgramaComprovanteNaoFiscal(const std::string& Descricao,
   if (c->Indice.empty()) c->Indice = IntToStr(StrToIntDef(Trim(Posicao), -1));
   c->Descricao = Descricao;
   ComprovantesNaoFiscais().Add(std::move(c));
+  Descricao = Trim(Descricao);
 }
 
 }  // namespace zuvo

@@ -172,10 +172,10 @@ class TZuvoECFFiscNET : public TZuvoECFClass {
   void CarregaAliquotas() override;
   void ProgramaAliquota(double Aliquota, char Tipo = 'T', const std::string& Posicao = "") override;
   void CarregaFormasPagamento() override;
-  void ProgramaFormaPagamento(const std::string& Descricao, bool PermiteVinculado = true,
+  void ProgramaFormaPagamento(std::string& Descricao, bool PermiteVinculado = true,
                               const std::string& Posicao = "") override;
   void CarregaComprovantesNaoFiscais() override;
-  void ProgramaComprovanteNaoFiscal(const std::string& Descricao, const std::string& Tipo = "",
+  void ProgramaComprovanteNaoFiscal(std::string& Descricao, const std::string& Tipo = "",
                                     const std::string& Posicao = "") override;
 
  protected:

@@ -226,10 +226,6 @@ TRespostaECF TZuvoECFICash::DecodificaResposta(const std::string& Resposta) {
 
 void TZuvoECFICash::ReiniciaComando() { fComando.clear(); }
 
-void TZuvoECFICash::RespostaInvalida(const std::string& Campo) {
-  throw EZuvoECFSemResposta("Resposta inválida da Impressora " + ModeloStr() + " (" + Campo + ")");
-}
-
 std::string TZuvoECFICash::Trecho(const std::string& Resultado, int Desloc, int Count) {
   const int stx = Pos(std::string(1, STX), Resultado);
   return stx == 0 ? "" : Copy(Resultado, stx + Desloc, Count);
@@ -255,9 +251,7 @@ std::string TZuvoECFICash::Status() { return Valor(EnviaComando(kStatus), 3, 10,
 // Activation and identification
 
 void TZuvoECFICash::Ativar() {
-  if (!Device().EhSerial())
-    throw Exception("A impressora: " + ModeloStr() + " requer" + LF +
-                    "Porta Serial:  (COM1, COM2, COM3, ...)");
+  ExigePortaSerial("A impressora: " + ModeloStr(), std::string(1, LF));
   Device().SetHandShake(hsRTS_CTS);
   TZuvoECFClass::Ativar();
   fNumVersaoCache.clear();
@@ -293,11 +287,7 @@ std::string TZuvoECFICash::NumCRO() {
 
 TDateTime TZuvoECFICash::DataHora() {
   const std::string texto = Valor(EnviaComando("67081"), 3, 14, "DataHora");
-  try {
-    return LeDataHora(texto, "ddmmyyyyhhnnss");
-  } catch (const Exception&) {
-    RespostaInvalida("DataHora");
-  }
+  return DataHoraResposta(texto, "ddmmyyyyhhnnss");
 }
 
 std::string TZuvoECFICash::NumCupom() { return Valor(EnviaComando("67002"), 9, 6, "NumCupom"); }

@@ -144,7 +144,6 @@ class TZuvoECFICash : public TZuvoECFClass {
                         const std::string& Campo);
   /// The status register's characters (67082).
   std::string Status();
-  [[noreturn]] void RespostaInvalida(const std::string& Campo);
 
   std::string fComando;  // the command being answered
   std::string fNumVersaoCache;

@@ -168,10 +168,6 @@ void TZuvoECFMecaf::ReiniciaComando() {
 
 // ----- Small command shapes -----
 
-void TZuvoECFMecaf::RespostaInvalida(const std::string& Campo) {
-  throw EZuvoECFSemResposta("Resposta inválida da Impressora " + ModeloStr() + " (" + Campo + ")");
-}
-
 std::string TZuvoECFMecaf::ConsultaOpcional(const std::string& Cmd) {
   fRecusaResponde = true;
   return EnviaComando(Cmd);
@@ -222,9 +218,7 @@ TZuvoECFMecaf::TZuvoECFMecaf(TZuvoDevice& Device, TZuvoECFConfig& Config)
 TZuvoECFMecaf::~TZuvoECFMecaf() = default;
 
 void TZuvoECFMecaf::Ativar() {
-  if (!Device().EhSerial())
-    throw Exception("A impressora: " + ModeloStr() + " requer" + "\n" +
-                    "Porta Serial:  (COM1, COM2, COM3, ...)");
+  ExigePortaSerial("A impressora: " + ModeloStr(), std::string(1, LF));
   Device().SetHandShake(hsRTS_CTS);
   TZuvoECFClass::Ativar();
 
@@ -247,7 +241,7 @@ void TZuvoECFMecaf::Ativar() {
 
 TDateTime TZuvoECFMecaf::DataHora() {
   // "dd/mm/yy hh:nn:ss" from character 6
-  return LeDataHora(CampoResposta(EnviaComando("33"), 6, 17, "DataHora"), "ddmmyyhhnnss");
+  return DataHoraResposta(CampoResposta(EnviaComando("33"), 6, 17, "DataHora"), "ddmmyyhhnnss");
 }
 
 std::string TZuvoECFMecaf::NumCupom() {
@@ -379,10 +373,12 @@ void TZuvoECFMecaf::CarregaFormasPagamento() {
       Registra(*fFormasPagamento, InteiroZeros(i, 2), d);
 }
 
-void TZuvoECFMecaf::ProgramaFormaPagamento(const std::string& Descricao, bool,
+void TZuvoECFMecaf::ProgramaFormaPagamento(std::string& Descricao, bool,
                                            const std::string& Posicao) {
-  // The printer has no linked-receipt flag for a payment method.
-  const std::string descricao = CompletaDireita(Descricao, 16);
+  // The printer has no linked-receipt flag for a payment method. The caller
+  // sees the 16 characters sent.
+  Descricao = CompletaDireita(Descricao, 16);
+  const std::string descricao = Descricao;
   CarregaFormasPagamento();
   const int n =
       PosicaoTabela(Posicao, 1, 15, 0, [this](int i) { return AchaFPGIndice(InteiroZeros(i, 2)); });
@@ -398,9 +394,10 @@ void TZuvoECFMecaf::CarregaComprovantesNaoFiscais() {
       Registra(*fComprovantesNaoFiscais, InteiroZeros(i, 2), d);
 }
 
-void TZuvoECFMecaf::ProgramaComprovanteNaoFiscal(const std::string& Descricao, const std::string&,
+void TZuvoECFMecaf::ProgramaComprovanteNaoFiscal(std::string& Descricao, const std::string&,
                                                  const std::string& Posicao) {
-  const std::string descricao = CompletaDireita(Descricao, 16);
+  Descricao = CompletaDireita(Descricao, 16);
+  const std::string descricao = Descricao;
   CarregaComprovantesNaoFiscais();
   const int n = PosicaoTabela(Posicao, 16, 31, 16,
                               [this](int i) { return AchaCNFIndice(InteiroZeros(i, 2)); });

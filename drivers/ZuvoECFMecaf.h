@@ -61,10 +61,10 @@ class TZuvoECFMecaf : public TZuvoECFClass {
   void CarregaAliquotas() override;
   void ProgramaAliquota(double Aliquota, char Tipo = 'T', const std::string& Posicao = "") override;
   void CarregaFormasPagamento() override;
-  void ProgramaFormaPagamento(const std::string& Descricao, bool PermiteVinculado = true,
+  void ProgramaFormaPagamento(std::string& Descricao, bool PermiteVinculado = true,
                               const std::string& Posicao = "") override;
   void CarregaComprovantesNaoFiscais() override;
-  void ProgramaComprovanteNaoFiscal(const std::string& Descricao, const std::string& Tipo = "",
+  void ProgramaComprovanteNaoFiscal(std::string& Descricao, const std::string& Tipo = "",
                                     const std::string& Posicao = "") override;
   /// Clears VinculadoPendente once the receipt is open.
   void AbreCupom(const std::string& CPF_CNPJ = "") override;
@@ -139,7 +139,6 @@ class TZuvoECFMecaf : public TZuvoECFClass {
 
  private:
   /// EZuvoECFSemResposta "Resposta inválida da Impressora Mecaf (Campo)".
-  [[noreturn]] void RespostaInvalida(const std::string& Campo);
   /// A query whose refusal is an answer (the operation then has a default):
   /// the answer text, "-" answers included.
   std::string ConsultaOpcional(const std::string& Cmd);

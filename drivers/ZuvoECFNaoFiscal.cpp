@@ -1211,16 +1211,20 @@ void TZuvoECFNaoFiscal::CarregaFormasPagamento() {
 TZuvoECFFormaPagamento* TZuvoECFNaoFiscal::AchaFPGDescricao(const std::string& Descricao) {
   TZuvoECFFormaPagamento* f = TZuvoECFClass::AchaFPGDescricao(Descricao);
   if (f) return f;
-  ProgramaFormaPagamento(Descricao, true, "");
-  return TZuvoECFClass::AchaFPGDescricao(Descricao);
+  std::string gravada = Descricao;
+  ProgramaFormaPagamento(gravada, true, "");
+  return TZuvoECFClass::AchaFPGDescricao(gravada);
 }
 
-void TZuvoECFNaoFiscal::ProgramaFormaPagamento(const std::string& Descricao,
+void TZuvoECFNaoFiscal::ProgramaFormaPagamento(std::string& Descricao,
                                                bool PermiteVinculado, const std::string&) {
   ExigeAtivo();
   const std::string procurada = UpperCase(Trim(Descricao));
   for (const auto& f : fMem.FormasPagamento)
-    if (UpperCase(Trim(f.Descricao)) == procurada) return;
+    if (UpperCase(Trim(f.Descricao)) == procurada) {
+      Descricao = Trim(f.Descricao);
+      return;
+    }
   if (procurada.empty()) throw Exception("Erro. Parâmetros inválidos.");
   if (static_cast<int>(fMem.FormasPagamento.size()) >= kMaxLista)
     throw Exception("Limite de " + IntToStr(kMaxLista) + " Formas de Pagamento atingido");
@@ -1240,6 +1244,7 @@ void TZuvoECFNaoFiscal::ProgramaFormaPagamento(const std::string& Descricao,
     r.Descricao = descricao;
     r.PermiteVinculado = PermiteVinculado;
   }
+  Descricao = Trim(descricao);
 }
 
 void TZuvoECFNaoFiscal::CarregaComprovantesNaoFiscais() {
@@ -1255,17 +1260,21 @@ void TZuvoECFNaoFiscal::CarregaComprovantesNaoFiscais() {
 TZuvoECFComprovanteNaoFiscal* TZuvoECFNaoFiscal::AchaCNFDescricao(const std::string& Descricao) {
   TZuvoECFComprovanteNaoFiscal* c = TZuvoECFClass::AchaCNFDescricao(Descricao);
   if (c) return c;
-  ProgramaComprovanteNaoFiscal(Descricao, "V", "");
-  return TZuvoECFClass::AchaCNFDescricao(Descricao);
+  std::string gravada = Descricao;
+  ProgramaComprovanteNaoFiscal(gravada, "V", "");
+  return TZuvoECFClass::AchaCNFDescricao(gravada);
 }
 
-void TZuvoECFNaoFiscal::ProgramaComprovanteNaoFiscal(const std::string& Descricao,
+void TZuvoECFNaoFiscal::ProgramaComprovanteNaoFiscal(std::string& Descricao,
                                                      const std::string& Tipo,
                                                      const std::string&) {
   ExigeAtivo();
   const std::string procurada = UpperCase(Trim(Descricao));
   for (const auto& c : fMem.ComprovantesNaoFiscais)
-    if (UpperCase(Trim(c.Descricao)) == procurada) return;
+    if (UpperCase(Trim(c.Descricao)) == procurada) {
+      Descricao = Trim(c.Descricao);
+      return;
+    }
   if (procurada.empty()) throw Exception("Erro. Parâmetros inválidos.");
   if (static_cast<int>(fMem.ComprovantesNaoFiscais.size()) >= kMaxLista)
     throw Exception("Limite de " + IntToStr(kMaxLista) +
@@ -1289,6 +1298,7 @@ void TZuvoECFNaoFiscal::ProgramaComprovanteNaoFiscal(const std::string& Descrica
     r.Descricao = descricao;
     r.PermiteVinculado = tipo == "V";
   }
+  Descricao = Trim(descricao);
 }
 
 }  // namespace zuvo

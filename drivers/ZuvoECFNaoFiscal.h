@@ -176,11 +176,11 @@ class TZuvoECFNaoFiscal : public TZuvoECFClass {
   void ProgramaAliquota(double Aliquota, char Tipo = 'T', const std::string& Posicao = "") override;
   void CarregaFormasPagamento() override;
   TZuvoECFFormaPagamento* AchaFPGDescricao(const std::string& Descricao) override;
-  void ProgramaFormaPagamento(const std::string& Descricao, bool PermiteVinculado = true,
+  void ProgramaFormaPagamento(std::string& Descricao, bool PermiteVinculado = true,
                               const std::string& Posicao = "") override;
   void CarregaComprovantesNaoFiscais() override;
   TZuvoECFComprovanteNaoFiscal* AchaCNFDescricao(const std::string& Descricao) override;
-  void ProgramaComprovanteNaoFiscal(const std::string& Descricao, const std::string& Tipo = "",
+  void ProgramaComprovanteNaoFiscal(std::string& Descricao, const std::string& Tipo = "",
                                     const std::string& Posicao = "") override;
 
   // ----- The emulator's settings, read from the state file -----

@@ -276,15 +276,6 @@ std::string TZuvoECFQuattro::Status() {
   return Pos("!", r) > 0 ? r : "";
 }
 
-int64_t TZuvoECFQuattro::NumeroResposta(const std::string& Resposta, int Inicio, int Count,
-                                        const std::string& Campo) {
-  const std::string texto = CampoResposta(Resposta, Inicio, Count, Campo);
-  if (SoDigitos(texto) != texto)
-    throw EZuvoECFSemResposta("Resposta inválida da Impressora " + ModeloStr() + " (" + Campo +
-                              ")");
-  return StrToInt(texto);
-}
-
 std::string TZuvoECFQuattro::EnviaImpressao(const std::string& Cmd, int Segundos) {
   SetAguardaImpressao(true);
   return EnviaComando(Cmd, Segundos);
@@ -303,9 +294,7 @@ TZuvoECFQuattro::TZuvoECFQuattro(TZuvoDevice& Device, TZuvoECFConfig& Config)
 TZuvoECFQuattro::~TZuvoECFQuattro() = default;
 
 void TZuvoECFQuattro::Ativar() {
-  if (!Device().EhSerial())
-    throw Exception("A impressora: " + ModeloStr() + " requer" + LF +
-                    "Porta Serial:  (COM1, COM2, COM3, ...)");
+  ExigePortaSerial("A impressora: " + ModeloStr(), std::string(1, LF));
   TZuvoECFClass::Ativar();
   try {
     fNumVersaoCache.clear();
@@ -335,11 +324,7 @@ TDateTime TZuvoECFQuattro::DataHora() {
   const std::string r = Status();
   if (r.empty()) return 0;
   const std::string texto = CampoResposta(r, Pos("!", r) + 1, 10, "DataHora");
-  try {
-    return LeDataHora(texto + "00", "ddmmyyhhnnss");
-  } catch (const Exception&) {
-    throw EZuvoECFSemResposta("Resposta inválida da Impressora " + ModeloStr() + " (DataHora)");
-  }
+  return DataHoraResposta(texto + "00", "ddmmyyhhnnss");
 }
 
 std::string TZuvoECFQuattro::NumCupom() {
@@ -501,10 +486,11 @@ void TZuvoECFQuattro::CarregaFormasPagamento() {
   }
 }
 
-void TZuvoECFQuattro::ProgramaFormaPagamento(const std::string& Descricao, bool PermiteVinculado,
+void TZuvoECFQuattro::ProgramaFormaPagamento(std::string& Descricao, bool PermiteVinculado,
                                              const std::string&) {
-  const std::string descricao =
-      CompletaDireita((PermiteVinculado ? "$" : "") + TextoLivre(Descricao), 15);
+  // The caller sees the 15 characters sent, the linked-receipt mark in front.
+  Descricao = CompletaDireita((PermiteVinculado ? "$" : "") + TextoLivre(Descricao), 15);
+  const std::string descricao = Descricao;
   TZuvoECFFormasPagamento& lista = FormasPagamento();  // loaded before it changes
   EnviaComando("37" + descricao);
   TZuvoECFFormaPagamento& f = lista.Add();
@@ -535,7 +521,7 @@ void TZuvoECFQuattro::CarregaComprovantesNaoFiscais() {
   }
 }
 
-void TZuvoECFQuattro::ProgramaComprovanteNaoFiscal(const std::string& Descricao,
+void TZuvoECFQuattro::ProgramaComprovanteNaoFiscal(std::string& Descricao,
                                                    const std::string& Tipo, const std::string&) {
   std::string tipo = Trim(Tipo);
   if (tipo.empty()) tipo = "+";
@@ -544,7 +530,10 @@ void TZuvoECFQuattro::ProgramaComprovanteNaoFiscal(const std::string& Descricao,
                     "&  Criaçao de um novo Grupo (Titulo)" + CRLF + "+  Entrada de Recursos" +
                     CRLF + "-  Saida de Recursos" + CRLF + CRLF);
   TZuvoECFComprovantesNaoFiscais& lista = ComprovantesNaoFiscais();  // loaded before it changes
-  EnviaComando("38N" + CompletaDireita(tipo + TextoLivre(Descricao), 15));
+  const std::string registro = CompletaDireita(tipo + TextoLivre(Descricao), 15);
+  EnviaComando("38N" + registro);
+  // The printer lists the record as it is, its type in front.
+  Descricao = Trim(registro);
   TZuvoECFComprovanteNaoFiscal& c = lista.Add();
   c.Indice = InteiroZeros(lista.Count() - 1, 2);
   c.Descricao = Descricao;

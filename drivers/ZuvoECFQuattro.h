@@ -72,10 +72,10 @@ class TZuvoECFQuattro : public TZuvoECFClass {
   void CarregaAliquotas() override;
   void ProgramaAliquota(double Aliquota, char Tipo = 'T', const std::string& Posicao = "") override;
   void CarregaFormasPagamento() override;
-  void ProgramaFormaPagamento(const std::string& Descricao, bool PermiteVinculado = true,
+  void ProgramaFormaPagamento(std::string& Descricao, bool PermiteVinculado = true,
                               const std::string& Posicao = "") override;
   void CarregaComprovantesNaoFiscais() override;
-  void ProgramaComprovanteNaoFiscal(const std::string& Descricao, const std::string& Tipo = "",
+  void ProgramaComprovanteNaoFiscal(std::string& Descricao, const std::string& Tipo = "",
                                     const std::string& Posicao = "") override;
   void AbreCupom(const std::string& CPF_CNPJ = "") override;
   void VendeItem(const std::string& Codigo, const std::string& Descricao,
@@ -148,10 +148,6 @@ class TZuvoECFQuattro : public TZuvoECFClass {
  private:
   /// The status answer "28"; "" without its "!".
   std::string Status();
-  /// Count digits from Inicio of Resposta as a number; a short or
-  /// non-numeric answer is EZuvoECFSemResposta.
-  int64_t NumeroResposta(const std::string& Resposta, int Inicio, int Count,
-                         const std::string& Campo);
   /// A printing command: waits for the end of printing.
   std::string EnviaImpressao(const std::string& Cmd, int Segundos);
   /// The tax field of a sale ("T01", "F  ", ...).

@@ -238,9 +238,7 @@ TZuvoECFSchalter::TZuvoECFSchalter(TZuvoDevice& Device, TZuvoECFConfig& Config)
 TZuvoECFSchalter::~TZuvoECFSchalter() = default;
 
 void TZuvoECFSchalter::Ativar() {
-  if (!Device().EhSerial())
-    throw Exception("A impressora: " + ModeloStr() + " requer" + LF +
-                    "Porta Serial:  (COM1, COM2, COM3, ...)");
+  ExigePortaSerial("A impressora: " + ModeloStr(), std::string(1, LF));
   Device().SetHandShake(hsRTS_CTS);
   TZuvoECFClass::Ativar();
   try {
@@ -269,17 +267,13 @@ TDateTime TZuvoECFSchalter::DataHora() {
   const std::string r = Consulta(kContadores, kTamanhoContadores);
   const std::string data = CampoResposta(r, 23, 8, "DataHora");  // dd/mm/yy
   const std::string hora = CampoResposta(r, 17, 6, "DataHora");  // hhnnss
-  try {
-    return LeDataHora(Copy(data, 1, 2) + Copy(data, 4, 2) + Copy(data, 7, 2) + hora, "ddmmyyhhnnss");
-  } catch (const Exception&) {
-    throw EZuvoECFSemResposta("Resposta inválida da Impressora " + ModeloStr() + " (DataHora)");
-  }
+  return DataHoraResposta(Copy(data, 1, 2) + Copy(data, 4, 2) + Copy(data, 7, 2) + hora, "ddmmyyhhnnss");
 }
 
 std::string TZuvoECFSchalter::NumCupom() {
   const std::string r = Consulta(kContadores, kTamanhoContadores);
   int64_t coo = StrToIntDef(CampoResposta(r, 9, 6, "NumCupom"), -1);
-  if (coo < 0) throw EZuvoECFSemResposta("Resposta inválida da Impressora " + ModeloStr() + " (NumCupom)");
+  if (coo < 0) RespostaInvalida("NumCupom");
   // '2': no document open, the counter already shows the next one.
   if (CharAt(r, 8) == '2') coo--;
   return InteiroZeros(coo, 6);
@@ -315,7 +309,8 @@ std::string TZuvoECFSchalter::NumVersao() {
 }
 
 double TZuvoECFSchalter::SubTotal() {
-  return Valor(CampoResposta(Consulta(kContadores, kTamanhoContadores), 31, 21, "SubTotal"));
+  return ValorResposta(CampoResposta(Consulta(kContadores, kTamanhoContadores), 31, 21, "SubTotal"),
+                       "SubTotal");
 }
 
 double TZuvoECFSchalter::TotalPago() { return fTotalPagoSchalter; }
@@ -395,7 +390,7 @@ void TZuvoECFSchalter::CarregaFormasPagamento() {
   }
 }
 
-void TZuvoECFSchalter::ProgramaFormaPagamento(const std::string& Descricao, bool PermiteVinculado,
+void TZuvoECFSchalter::ProgramaFormaPagamento(std::string& Descricao, bool PermiteVinculado,
                                               const std::string& Posicao) {
   const std::string descricao = CompletaDireita(Descricao, 20);
   CarregaFormasPagamento();
@@ -410,7 +405,11 @@ void TZuvoECFSchalter::ProgramaFormaPagamento(const std::string& Descricao, bool
   f.Indice = InteiroZeros(n, 2);
   f.Descricao = Trim(descricao);
   f.PermiteVinculado = PermiteVinculado;
-  if (PermiteVinculado) ProgramaComprovanteNaoFiscal(Descricao, "V" + InteiroZeros(n, 2));
+  Descricao = f.Descricao;
+  if (PermiteVinculado) {
+    std::string vinculado = Descricao;
+    ProgramaComprovanteNaoFiscal(vinculado, "V" + InteiroZeros(n, 2));
+  }
 }
 
 void TZuvoECFSchalter::CarregaComprovantesNaoFiscais() {
@@ -427,7 +426,7 @@ void TZuvoECFSchalter::CarregaComprovantesNaoFiscais() {
   }
 }
 
-void TZuvoECFSchalter::ProgramaComprovanteNaoFiscal(const std::string& Descricao,
+void TZuvoECFSchalter::ProgramaComprovanteNaoFiscal(std::string& Descricao,
                                                     const std::string& Tipo,
                                                     const std::string& Posicao) {
   std::string tipo = UpperCase(Tipo);
@@ -480,6 +479,7 @@ void TZuvoECFSchalter::ProgramaComprovanteNaoFiscal(const std::string& Descricao
   c.Descricao = Trim(descricao);
   c.PermiteVinculado = flags[4] == 'S';
   c.FormaPagamento = forma;
+  Descricao = c.Descricao;
 }
 
 // ===========================================================================
@@ -733,8 +733,7 @@ void TZuvoECFSchalter::LeituraSerial(char Tipo, const std::string& Parametros, i
   const std::string r = EnviaComando(Bytes({21, Tipo}) + Parametros, TimeOut() + std::abs(Span) / 5);
   // The report comes framed as a block: its text is what the frame holds.
   if (r.size() < 3 || r[0] != ESC)
-    throw EZuvoECFSemResposta("Resposta inválida da Impressora " + ModeloStr() +
-                              " (LeituraMemoriaFiscalSerial)");
+    RespostaInvalida("LeituraMemoriaFiscalSerial");
   Linhas = SplitLines(r.substr(2, r.size() - 3));
 }
 

@@ -65,12 +65,12 @@ class TZuvoECFSchalter : public TZuvoECFClass {
   void CarregaAliquotas() override;
   void ProgramaAliquota(double Aliquota, char Tipo = 'T', const std::string& Posicao = "") override;
   void CarregaFormasPagamento() override;
-  void ProgramaFormaPagamento(const std::string& Descricao, bool PermiteVinculado = true,
+  void ProgramaFormaPagamento(std::string& Descricao, bool PermiteVinculado = true,
                               const std::string& Posicao = "") override;
   void CarregaComprovantesNaoFiscais() override;
   /// Tipo: letters D, A, C, P, V, or the payment method a linked type is
   /// tied to ("V01"), which the operator confirms.
-  void ProgramaComprovanteNaoFiscal(const std::string& Descricao, const std::string& Tipo = "",
+  void ProgramaComprovanteNaoFiscal(std::string& Descricao, const std::string& Tipo = "",
                                     const std::string& Posicao = "") override;
 
   // ----- Receipt and reports -----

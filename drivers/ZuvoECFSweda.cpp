@@ -104,7 +104,9 @@ std::string TZuvoECFSweda::MensagemErro(const std::string& Resposta, const std::
       msg = "Impressora não está pronta para aceitar novo comando" + CRLF + ListaVerificacao();
     if (CharAt(r, 6) == '5') {
       // The counter moved: the command was executed, the paper is ending.
-      if (Copy(r, 9, 4) != Contador)
+      // Before any command answered since activation the counter is not
+      // known: the command may not have been executed, which is an error.
+      if (!Contador.empty() && Copy(r, 9, 4) != Contador)
         PapelAcabando = true;
       else
         msg += (msg.empty() ? "" : CRLF) + "Sem papel";
@@ -306,9 +308,7 @@ int TZuvoECFSweda::IdentificaGeracao() {
 }
 
 void TZuvoECFSweda::Ativar() {
-  if (!Device().EhSerial())
-    throw Exception("A impressora: " + ModeloStr() + " requer" + LF +
-                    "Porta Serial:  (COM1, COM2, COM3, ...)");
+  ExigePortaSerial("A impressora: " + ModeloStr(), std::string(1, LF));
   TZuvoECFClass::Ativar();
   try {
     fNumVersaoCache.clear();
@@ -339,11 +339,7 @@ TDateTime TZuvoECFSweda::DataHora() {
   const TStatus s = LeStatus();
   if (s.P == 0) return 0;
   const std::string texto = CampoResposta(s.Resposta, s.P + 1, 10, "DataHora");
-  try {
-    return LeDataHora(texto + "00", "ddmmyyhhnnss");
-  } catch (const Exception&) {
-    throw EZuvoECFSemResposta("Resposta inválida da Impressora " + ModeloStr() + " (DataHora)");
-  }
+  return DataHoraResposta(texto + "00", "ddmmyyhhnnss");
 }
 
 std::string TZuvoECFSweda::NumCupom() {
@@ -525,7 +521,7 @@ void TZuvoECFSweda::CarregaFormasPagamento() {
   }
 }
 
-void TZuvoECFSweda::ProgramaFormaPagamento(const std::string& Descricao, bool PermiteVinculado,
+void TZuvoECFSweda::ProgramaFormaPagamento(std::string& Descricao, bool PermiteVinculado,
                                            const std::string& Posicao) {
   // G1-G3 always allow linked receipts; G3 on carry the flag.
   const bool comFlag = fGeracao >= 3;
@@ -546,6 +542,7 @@ void TZuvoECFSweda::ProgramaFormaPagamento(const std::string& Descricao, bool Pe
   EnviaComando("39" + tabela);
   // An insertion moves the methods after it: read the indices again.
   CarregaFormasPagamento();
+  Descricao = Trim(novo.substr(comFlag ? 1 : 0));
 }
 
 void TZuvoECFSweda::CarregaComprovantesNaoFiscais() {
@@ -573,7 +570,7 @@ void TZuvoECFSweda::CarregaComprovantesNaoFiscais() {
   }
 }
 
-void TZuvoECFSweda::ProgramaComprovanteNaoFiscal(const std::string& Descricao,
+void TZuvoECFSweda::ProgramaComprovanteNaoFiscal(std::string& Descricao,
                                                  const std::string& Tipo,
                                                  const std::string& Posicao) {
   std::string tipo = Trim(Tipo);
@@ -596,6 +593,8 @@ void TZuvoECFSweda::ProgramaComprovanteNaoFiscal(const std::string& Descricao,
   }
   EnviaComando("38N" + tabela);
   CarregaComprovantesNaoFiscais();
+  // The printer lists the record as it is, its type in front.
+  Descricao = Trim(novo);
 }
 
 // ===========================================================================

@@ -207,9 +207,7 @@ TZuvoECFUrano::TZuvoECFUrano(TZuvoDevice& Device, TZuvoECFConfig& Config)
 TZuvoECFUrano::~TZuvoECFUrano() = default;
 
 void TZuvoECFUrano::Ativar() {
-  if (!Device().EhSerial())
-    throw Exception("A impressora: " + ModeloStr() + " requer" + CRLF +
-                    "Porta Serial:  (COM1, COM2, COM3, ...)");
+  ExigePortaSerial("A impressora: " + ModeloStr(), CRLF);
   Device().SetHandShake(hsRTS_CTS);
   TZuvoECFClass::Ativar();
   fNumVersaoCache.clear();
@@ -232,9 +230,9 @@ void TZuvoECFUrano::Ativar() {
 TDateTime TZuvoECFUrano::DataHora() {
   const std::string data = CampoResposta(Registro("27"), 1, 8, "data");  // dd/mm/yy
   const std::string hora = CampoResposta(Registro("28"), 1, 8, "hora");  // hh:mm:ss
-  return LeDataHora(Copy(data, 1, 2) + Copy(data, 4, 2) + Copy(data, 7, 2) + Copy(hora, 1, 2) +
-                        Copy(hora, 4, 2) + Copy(hora, 7, 2),
-                    "ddmmyyhhnnss");
+  return DataHoraResposta(Copy(data, 1, 2) + Copy(data, 4, 2) + Copy(data, 7, 2) +
+                              Copy(hora, 1, 2) + Copy(hora, 4, 2) + Copy(hora, 7, 2),
+                          "ddmmyyhhnnss");
 }
 
 std::string TZuvoECFUrano::NumCupom() { return Registro("18"); }
@@ -256,7 +254,7 @@ std::string TZuvoECFUrano::NumVersao() {
   return fNumVersaoCache;
 }
 
-double TZuvoECFUrano::SubTotal() { return RoundTo(TextoParaNumeroDef(Registro("00"), 0), -2); }
+double TZuvoECFUrano::SubTotal() { return RoundTo(ValorResposta(Registro("00"), "SubTotal"), -2); }
 
 double TZuvoECFUrano::TotalPago() { return fTotalPago; }
 

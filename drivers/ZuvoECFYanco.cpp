@@ -154,9 +154,7 @@ TZuvoECFYanco::TZuvoECFYanco(TZuvoDevice& Device, TZuvoECFConfig& Config)
 TZuvoECFYanco::~TZuvoECFYanco() = default;
 
 void TZuvoECFYanco::Ativar() {
-  if (!Device().EhSerial())
-    throw Exception(std::string("Esse modelo de impressora requer") + LF +
-                    "Porta Serial:  (COM1, COM2, COM3, ...)");
+  ExigePortaSerial("Esse modelo de impressora", std::string(1, LF));
   Device().SetHandShake(hsRTS_CTS);
   TZuvoECFClass::Ativar();
   fNumVersaoCache.clear();
@@ -184,7 +182,7 @@ TDateTime TZuvoECFYanco::DataHora() {
   std::string hh = Copy(hora, 1, doisPontos - 1);
   if (hh.size() == 1) hh = "0" + hh;
   const std::string nn = CampoResposta(hora, doisPontos + 1, 2, "Hora");
-  return LeDataHora(data + hh + nn, "ddmmyyhhnn");
+  return DataHoraResposta(data + hh + nn, "ddmmyyhhnn");
 }
 
 std::string TZuvoECFYanco::NumCupom() { return EnviaComando("34077"); }

@@ -354,6 +354,9 @@ bool TZuvoECFClass::PerguntaRetentar(const std::string& Mensagem, const std::str
 }
 
 std::string TZuvoECFClass::EnviaComando(const std::string& Cmd, int lTimeOut) {
+  // The quiet wait belongs to the command that lost its answer, not to the
+  // longer time-out of this one.
+  if (fForaDePasso) Ressincroniza();
   RestauraPropriedade tempo([this] { return TimeOut(); }, [this](int v) { SetTimeOut(v); });
   SetTimeOut(std::max(lTimeOut, TimeOut()));
   return EnviaComando(Cmd);
@@ -361,6 +364,7 @@ std::string TZuvoECFClass::EnviaComando(const std::string& Cmd, int lTimeOut) {
 
 std::string TZuvoECFClass::EnviaComando(const std::string& Cmd, int lTimeOut,
                                         int lTempoInicioMsg) {
+  if (fForaDePasso) Ressincroniza();
   RestauraPropriedade tempo([this] { return TimeOut(); }, [this](int v) { SetTimeOut(v); });
   Restaura inicio(fConfig.TempoInicioMsg);
   SetTimeOut(std::max(lTimeOut, TimeOut()));
@@ -513,9 +517,34 @@ std::string TZuvoECFClass::CampoResposta(const std::string& Resposta, int Inicio
 int64_t TZuvoECFClass::NumeroResposta(const std::string& Resposta, int Inicio, int Count,
                                       const std::string& Campo) {
   const std::string texto = CampoResposta(Resposta, Inicio, Count, Campo);
-  if (texto.empty() || texto.size() > 18 || SoDigitos(texto) != texto)
-    throw EZuvoECFSemResposta("Resposta inválida da Impressora " + ModeloStr() + " (" + Campo + ")");
+  if (texto.empty() || texto.size() > 18 || SoDigitos(texto) != texto) RespostaInvalida(Campo);
   return StrToInt(texto);
+}
+
+double TZuvoECFClass::ValorResposta(const std::string& Texto, const std::string& Campo) {
+  if (Trim(Texto).empty()) RespostaInvalida(Campo);
+  try {
+    return TextoParaValor(Texto);
+  } catch (const Exception&) {
+    RespostaInvalida(Campo);
+  }
+}
+
+void TZuvoECFClass::RespostaInvalida(const std::string& Campo) {
+  throw EZuvoECFSemResposta("Resposta inválida da Impressora " + ModeloStr() + " (" + Campo + ")");
+}
+
+TDateTime TZuvoECFClass::DataHoraResposta(const std::string& Texto, const std::string& Formato) {
+  try {
+    return LeDataHora(Texto, Formato);
+  } catch (const Exception&) {
+    RespostaInvalida("DataHora");
+  }
+}
+
+void TZuvoECFClass::ExigePortaSerial(const std::string& Quem, const std::string& Quebra) {
+  if (!fDevice->EhSerial())
+    throw Exception(Quem + " requer" + Quebra + "Porta Serial:  (COM1, COM2, COM3, ...)");
 }
 
 std::string TZuvoECFClass::TextoErroImpressora(const std::string& Mensagem,
@@ -691,7 +720,7 @@ TZuvoECFFormaPagamento* TZuvoECFClass::AchaFPGIndice(const std::string& Indice) 
   return nullptr;
 }
 
-void TZuvoECFClass::ProgramaFormaPagamento(const std::string&, bool, const std::string&) {
+void TZuvoECFClass::ProgramaFormaPagamento(std::string&, bool, const std::string&) {
   DoNaoImplementado("ProgramaFormaPagamento");
 }
 
@@ -718,7 +747,7 @@ TZuvoECFComprovanteNaoFiscal* TZuvoECFClass::AchaCNFFormaPagamento(const std::st
   return nullptr;
 }
 
-void TZuvoECFClass::ProgramaComprovanteNaoFiscal(const std::string&, const std::string&,
+void TZuvoECFClass::ProgramaComprovanteNaoFiscal(std::string&, const std::string&,
                                                  const std::string&) {
   DoNaoImplementado("ProgramaComprovanteNaoFiscal");
 }

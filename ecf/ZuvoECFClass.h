@@ -272,7 +272,9 @@ class TZuvoECFClass {
   /// The method whose Indice is exactly Indice; null when none.
   virtual TZuvoECFFormaPagamento* AchaFPGIndice(const std::string& Indice);
   /// Programs a payment method and adds it to the list. Base: NI.
-  virtual void ProgramaFormaPagamento(const std::string& Descricao, bool PermiteVinculado = true,
+  /// Descricao comes back as the printer recorded it (cut to its field,
+  /// for example), so a search with it finds the new method.
+  virtual void ProgramaFormaPagamento(std::string& Descricao, bool PermiteVinculado = true,
                                       const std::string& Posicao = "");
   /// Recreates the non-fiscal receipt list empty; drivers then fill it.
   virtual void CarregaComprovantesNaoFiscais();
@@ -283,7 +285,8 @@ class TZuvoECFClass {
   /// The first type tied to the payment method CodFPG; null when none.
   virtual TZuvoECFComprovanteNaoFiscal* AchaCNFFormaPagamento(const std::string& CodFPG);
   /// Programs a non-fiscal receipt type and adds it to the list. Base: NI.
-  virtual void ProgramaComprovanteNaoFiscal(const std::string& Descricao,
+  /// Descricao comes back as the printer recorded it.
+  virtual void ProgramaComprovanteNaoFiscal(std::string& Descricao,
                                             const std::string& Tipo = "",
                                             const std::string& Posicao = "");
   /// Recreates the unit-of-measure list empty.
@@ -689,6 +692,19 @@ class TZuvoECFClass {
   /// Campo.
   int64_t NumeroResposta(const std::string& Resposta, int Inicio, int Count,
                          const std::string& Campo);
+  /// An amount or rate read from an answer ("1.234,56", "18.00", "-5,00"):
+  /// blanks around it are allowed; anything else that is not a number
+  /// (empty included) raises RespostaInvalida(Campo), never reads as 0.
+  double ValorResposta(const std::string& Texto, const std::string& Campo);
+  /// Raises EZuvoECFSemResposta "Resposta inválida da Impressora " + ModeloStr
+  /// + " (" + Campo + ")".
+  [[noreturn]] void RespostaInvalida(const std::string& Campo);
+  /// The printer's clock read with Formato ("ddmmyyhhnnss"); a text that is
+  /// no date raises RespostaInvalida("DataHora").
+  TDateTime DataHoraResposta(const std::string& Texto, const std::string& Formato);
+  /// Activation on anything but a serial port raises Exception: Quem +
+  /// " requer" + Quebra + "Porta Serial:  (COM1, COM2, COM3, ...)".
+  void ExigePortaSerial(const std::string& Quem, const std::string& Quebra);
   /// "Erro retornado pela Impressora: " + ModeloStr + two line breaks +
   /// Mensagem; the line break is CR LF unless a family's texts use another.
   std::string TextoErroImpressora(const std::string& Mensagem, const std::string& Quebra = CRLF);

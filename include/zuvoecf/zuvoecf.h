@@ -400,8 +400,11 @@ ZUVOECF_API int zuvoecf_forma_pagamento(zuvoecf_t* ecf, int i, const char** indi
                                         const char** descricao, int* permite_vinculado);
 ZUVOECF_API int zuvoecf_acha_fpg_descricao(zuvoecf_t* ecf, const char* descricao, int* i);
 ZUVOECF_API int zuvoecf_acha_fpg_indice(zuvoecf_t* ecf, const char* indice, int* i);
+/* gravada (may be null) receives the description as the printer recorded
+ * it (cut to the printer's field, for example): search the table with it. */
 ZUVOECF_API int zuvoecf_programa_forma_pagamento(zuvoecf_t* ecf, const char* descricao,
-                                                 int permite_vinculado, const char* posicao);
+                                                 int permite_vinculado, const char* posicao,
+                                                 const char** gravada);
 
 ZUVOECF_API int zuvoecf_carrega_comprovantes_nao_fiscais(zuvoecf_t* ecf);
 ZUVOECF_API int zuvoecf_comprovantes_nao_fiscais_count(zuvoecf_t* ecf, int* count);
@@ -410,8 +413,10 @@ ZUVOECF_API int zuvoecf_comprovante_nao_fiscal(zuvoecf_t* ecf, int i, const char
                                                const char** forma_pagamento);
 ZUVOECF_API int zuvoecf_acha_cnf_descricao(zuvoecf_t* ecf, const char* descricao, int* i);
 ZUVOECF_API int zuvoecf_acha_cnf_indice(zuvoecf_t* ecf, const char* indice, int* i);
+/* gravada (may be null): as for zuvoecf_programa_forma_pagamento. */
 ZUVOECF_API int zuvoecf_programa_comprovante_nao_fiscal(zuvoecf_t* ecf, const char* descricao,
-                                                        const char* tipo, const char* posicao);
+                                                        const char* tipo, const char* posicao,
+                                                        const char** gravada);
 
 ZUVOECF_API int zuvoecf_carrega_unidades_medida(zuvoecf_t* ecf);
 ZUVOECF_API int zuvoecf_unidades_medida_count(zuvoecf_t* ecf, int* count);

@@ -417,6 +417,14 @@ TEST_P(Bematech, LoadsAndProgramsTheTables) {
   TZuvoECFFormaPagamento* cheque = ecf.AchaFPGDescricao("Cheque");
   ASSERT_NE(cheque, nullptr);
   EXPECT_EQ(cheque->Indice, "02");
+  // The older printers look a description up by programming it: one longer
+  // than the 16 characters they keep is found by what they recorded.
+  if (!GetParam().MFD) {
+    TZuvoECFFormaPagamento* visa = ecf.AchaFPGDescricao("Cartao Credito Visa");
+    ASSERT_NE(visa, nullptr);
+    EXPECT_EQ(visa->Descricao, "Cartao Credito V");
+    EXPECT_EQ(ecf.AchaFPGDescricao("Cartao Credito Visa"), visa);  // not programmed twice
+  }
 
   ecf.CarregaComprovantesNaoFiscais();
   ASSERT_EQ(ecf.ComprovantesNaoFiscais().Count(), 4);

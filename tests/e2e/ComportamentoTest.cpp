@@ -141,6 +141,27 @@ TEST_P(Comportamento, LoadsTheTables) {
   EXPECT_NE(ecf.AchaFPGIndice(f.FormaOutra), nullptr);
 }
 
+// A description longer than any printer keeps comes back as recorded, and a
+// search with that text finds the new entry after the table is read again.
+TEST_P(Comportamento, ProgrammedDescriptionsComeBackAsRecorded) {
+  const Familia& f = GetParam();
+  if (!f.ProgramaFormas) GTEST_SKIP() << "the printer programs no payment method";
+  const std::string longa = "Cartao Credito Visa Internacional";
+  std::string forma = longa;
+  ecf.ProgramaFormaPagamento(forma, false);
+  // What the printer kept: the text or its beginning, maybe with a mark.
+  EXPECT_NE(longa.find(Trim(forma).substr(Trim(forma)[0] == '$' ? 1 : 0)), std::string::npos)
+      << forma;
+  ecf.CarregaFormasPagamento();
+  EXPECT_NE(ecf.AchaFPGDescricao(forma), nullptr) << forma;
+
+  if (!f.ProgramaComprovantes) return;
+  std::string comprovante = "Recebimento de Carne Mensal";
+  ecf.ProgramaComprovanteNaoFiscal(comprovante, f.TipoComprovante);
+  ecf.CarregaComprovantesNaoFiscais();
+  EXPECT_NE(ecf.AchaCNFDescricao(comprovante), nullptr) << comprovante;
+}
+
 TEST_P(Comportamento, OpensTheDrawerWhenItHasOne) {
   if (!GetParam().TemGaveta) {
     EXPECT_THROW(ecf.AbreGaveta(), EZuvoECFCMDInvalido);

@@ -37,6 +37,9 @@ struct Familia {
   std::string FormaOutra = "02";    ///< a second payment method
   bool TemGaveta = true;            ///< AbreGaveta works
   bool TemVinculado = true;         ///< linked receipts work
+  bool ProgramaFormas = true;       ///< payment methods can be programmed
+  bool ProgramaComprovantes = true; ///< non-fiscal receipt types can be programmed
+  std::string TipoComprovante;      ///< the Tipo of a plain (not linked) receipt type
   /// The printer's tax-rate table can be read. False: the rate list stays
   /// empty, Aliquota and OutraAliquota are slot codes ("T01") and a rate by
   /// value is refused.

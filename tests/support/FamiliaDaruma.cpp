@@ -13,6 +13,8 @@ zuvo::teste::Familia Daruma(const std::string& Variante, bool MFD, const std::st
   f.Modelo = zuvo::ecfDaruma;
   f.Opcoes.MFD = MFD;
   f.Opcoes.Variante = MFD ? "" : Variante;
+  f.ProgramaFormas = Variante != "FS2000";  // it refuses to program its tables
+  f.TipoComprovante = "+";                  // "" is a linked type, kept apart
   f.ComandoStatus = Variante == "FS2000" ? std::string{29, 5} : std::string{29, '\xff'};
   f.FormaDinheiro = Dinheiro;
   f.FormaOutra = Outra;

@@ -12,6 +12,7 @@ zuvo::teste::Familia DataRegis(const std::string& Versao) {
   f.Variante = "V" + Versao;
   f.Modelo = zuvo::ecfDataRegis;
   f.Opcoes.Variante = Versao;
+  f.ProgramaComprovantes = Versao != "03";  // version 03 keeps no such table
   f.Aliquota = "18";
   f.OutraAliquota = "7";
   f.ValorAliquota = 18;

@@ -18,6 +18,7 @@ zuvo::teste::Familia ICash() {
   // Paper shows only in the status register (PoucoPapel), never in a
   // command's answer: there is no notice to raise.
   f.InformaPoucoPapel = false;
+  f.ProgramaFormas = false;
   return f;
 }
 

@@ -13,7 +13,6 @@ zuvo::teste::Familia Sweda(const std::string& Geracao) {
   f.Modelo = zuvo::ecfSweda;
   f.Opcoes.Variante = Geracao;
   f.ComandoStatus = "23";
-  f.FalhasPendentes["SemPapel"] = "an X reading with no paper is reported as done";
   f.FormaDinheiro = "01";
   f.FormaOutra = "02";
   return f;

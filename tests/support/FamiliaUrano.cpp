@@ -11,7 +11,6 @@ zuvo::teste::Familia Urano() {
   f.Nome = "Urano";
   f.Modelo = zuvo::ecfUrano;
   f.ComandoStatus = "23XXXXX";
-  f.FalhasPendentes["Lixo"] = "a garbled SubTotal answer is read as a value";
   f.Aliquota = "T01";
   f.OutraAliquota = "T02";
   f.ValorAliquota = 18;
@@ -20,6 +19,7 @@ zuvo::teste::Familia Urano() {
   f.FormaDinheiro = "00";
   f.FormaOutra = "01";
   f.TemGaveta = false;
+  f.ProgramaFormas = false;
   return f;
 }
 

@@ -21,6 +21,7 @@ zuvo::teste::Familia Yanco() {
   // A silent Yanco never acknowledges the frame.
   f.MsgSemResposta = "não responde (ACK = 0)";
   f.ComandoStatus = "25";
+  f.ProgramaFormas = false;
   return f;
 }
 

@@ -27,6 +27,10 @@ def test_whole_receipt_with_tables_and_report(sim):
         assert ecf.acha_icms_aliquota(99.5) is None
         dinheiro = ecf.acha_fpg_indice("01")
         assert dinheiro in ecf.formas_pagamento and dinheiro.descricao
+        # The printer keeps 16 characters: the text it kept finds the method.
+        gravada = ecf.programa_forma_pagamento("Cartão Crédito Visa")
+        assert gravada == "Cartão Crédito V"
+        assert ecf.acha_fpg_descricao(gravada).descricao == gravada
 
         ecf.abre_cupom()
         assert ecf.estado() == zuvoecf.Estado.VENDA

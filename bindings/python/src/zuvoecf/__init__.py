@@ -562,14 +562,20 @@ class ECF:
         self._chama(_c.zuvoecf_programa_aliquota, aliquota, tipo.encode("latin-1"), _b(posicao))
 
     def programa_forma_pagamento(self, descricao: str, permite_vinculado: bool = True,
-                                 posicao: str = "") -> None:
+                                 posicao: str = "") -> str:
+        """Programs the method; returns the description as the printer recorded it."""
+        gravada = c_char_p()
         self._chama(_c.zuvoecf_programa_forma_pagamento, _b(descricao), int(permite_vinculado),
-                    _b(posicao))
+                    _b(posicao), byref(gravada))
+        return _s(gravada.value)
 
     def programa_comprovante_nao_fiscal(self, descricao: str, tipo: str = "",
-                                        posicao: str = "") -> None:
+                                        posicao: str = "") -> str:
+        """Programs the type; returns the description as the printer recorded it."""
+        gravada = c_char_p()
         self._chama(_c.zuvoecf_programa_comprovante_nao_fiscal, _b(descricao), _b(tipo),
-                    _b(posicao))
+                    _b(posicao), byref(gravada))
+        return _s(gravada.value)
 
     def programa_unidade_medida(self, descricao: str) -> None:
         self._chama(_c.zuvoecf_programa_unidade_medida, _b(descricao))
