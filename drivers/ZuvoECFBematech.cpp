@@ -113,8 +113,10 @@ bool TZuvoECFBematech::VerificaFimLeitura(const std::string& Retorno) {
   // know, a refused parameter) is answered with ST1 and ST2 alone. Once the
   // line has been quiet for longer than any pause inside an answer, that is
   // the whole answer: waiting out the time-out would only delay the error.
-  return static_cast<int>(Retorno.size()) < fBytesResp + 2 && RespostaSoStatus(Retorno) &&
-         SilencioMs() >= kSilencioFimStatusMs;
+  // Only two or three bytes (MFD printers may add a status byte): the first
+  // byte of a long data answer may look like ST1 while the rest is slow.
+  return Retorno.size() <= 3 && static_cast<int>(Retorno.size()) < fBytesResp + 2 &&
+         RespostaSoStatus(Retorno) && SilencioMs() >= kSilencioFimStatusMs;
 }
 
 bool TZuvoECFBematech::VerificaFimImpressao() {

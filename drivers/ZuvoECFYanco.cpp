@@ -200,7 +200,8 @@ std::string TZuvoECFYanco::NumVersao() {
 }
 
 double TZuvoECFYanco::SubTotal() {
-  return RoundTo(static_cast<double>(StrToInt(EnviaComando("34072"))) / 100, -2);
+  const std::string r = EnviaComando("34072");
+  return RoundTo(static_cast<double>(NumeroResposta(r, 1, static_cast<int>(r.size()), "SubTotal")) / 100, -2);
 }
 
 double TZuvoECFYanco::TotalPago() { return fTotalPago; }
@@ -290,7 +291,9 @@ void TZuvoECFYanco::VendeItem(const std::string& Codigo, const std::string& Desc
     throw EZuvoECFCMDInvalido("A impressora " + ModeloStr() + " não aceita desconto no item");
   const std::string aliquota = CodigoAliquota(AliquotaICMS);
   if (ArredondaPorQtd() && !Arredonda()) ArredondarPorQtd(Qtd, -2, ValorUnitario);
-  EnviaComando("14" + CompletaDireita(Codigo, 13) + CompletaDireita(Copy(Descricao, 1, 30), 30) +
+  // The frame has no escape: control bytes in the texts become blanks.
+  EnviaComando("14" + CompletaDireita(TextoImprimivel(Codigo), 13) +
+                   CompletaDireita(Copy(TextoImprimivel(Descricao), 1, 30), 30) +
                    CampoNumerico(ValorUnitario, 3, 9, "ValorUnitario") +
                    CampoNumerico(Qtd, 3, 7, "Qtd") +
                    CampoNumerico(ValorUnitario * Qtd, 3, 12, "ValorTotal") + aliquota + "0",
@@ -313,7 +316,7 @@ void TZuvoECFYanco::EfetuaPagamento(const std::string& CodFormaPagto, double Val
 }
 
 void TZuvoECFYanco::FechaCupom(const std::string& Observacao) {
-  const std::string obs = StringReplace(Observacao, std::string(1, LF), "");
+  const std::string obs = TextoImprimivel(StringReplace(Observacao, std::string(1, LF), ""));
   EnviaComando("1600" + CompletaDireita(obs, 168), 40);
   fTotalPago = 0;
   EsvaziaPorta();

@@ -517,8 +517,11 @@ std::string TZuvoECFClass::CampoResposta(const std::string& Resposta, int Inicio
 int64_t TZuvoECFClass::NumeroResposta(const std::string& Resposta, int Inicio, int Count,
                                       const std::string& Campo) {
   const std::string texto = CampoResposta(Resposta, Inicio, Count, Campo);
-  if (texto.empty() || texto.size() > 18 || SoDigitos(texto) != texto) RespostaInvalida(Campo);
-  return StrToInt(texto);
+  if (texto.empty() || SoDigitos(texto) != texto) RespostaInvalida(Campo);
+  // Wide fields are zero-filled: only the significant digits must fit.
+  const size_t inicio = std::min(texto.find_first_not_of('0'), texto.size());
+  if (texto.size() - inicio > 18) RespostaInvalida(Campo);
+  return inicio == texto.size() ? 0 : StrToInt(texto.substr(inicio));
 }
 
 double TZuvoECFClass::ValorResposta(const std::string& Texto, const std::string& Campo) {
@@ -993,7 +996,8 @@ void TZuvoECFClass::ImprimeLinhaALinha(const std::string& Texto, const std::stri
     size_t fim = linhas.find(LF, inicio);
     if (fim == std::string::npos) fim = linhas.size();
     std::string linha = linhas.substr(inicio, fim - inicio);
-    EnviaComando(Prefixo + CompletaDireita(linha, fColunas), 6);
+    // A control byte in a caller's line could end the frame early.
+    EnviaComando(Prefixo + CompletaDireita(TextoImprimivel(linha, false), fColunas), 6);
     if (!fTermica) Dorme(100);
     inicio = fim + 1;
   }

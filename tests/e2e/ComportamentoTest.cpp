@@ -101,6 +101,33 @@ TEST_P(Comportamento, CompleteReceipt) {
   }
 }
 
+// Texts a caller sets may hold any family's frame bytes, separators, quotes
+// and control bytes: each is escaped, blanked or refused, and never ends a
+// frame early or starts another command. The receipt adds up and the words
+// around the hostile bytes reach the paper.
+TEST_P(Comportamento, HostileTextsNeverBreakAFrame) {
+  const Familia& f = GetParam();
+  const std::string hostil = std::string{'A', 2, 'B', 3, 'C', 27, 'D', 13, 10, 'E'} +
+                             "\"F'G|H;I{J}K[L]M\\N%s%nO" + std::string{16, 'P', 6, 'Q', 21, 'R'};
+  ecf.SetOperador("OP" + hostil.substr(0, 6));
+  ecf.AbreCupom();
+  ecf.VendeItem("789" + hostil.substr(0, 3), "SABAO " + hostil, f.Aliquota, 1, 2.5);
+  ecf.VendeItem("789004", "DETERGENTE", f.Aliquota, 2, 1.25);
+  EXPECT_NEAR(ecf.SubTotal(), 5.0, 0.001);
+  ecf.SubtotalizaCupom(0, "FIM " + hostil);
+  ecf.EfetuaPagamento(f.FormaDinheiro, 5.0, "OBS " + hostil);
+  ecf.FechaCupom();
+  EXPECT_EQ(ecf.Estado(), estLivre);
+  EXPECT_TRUE(NoPapel(*fSim, "SABAO"));
+  EXPECT_TRUE(NoPapel(*fSim, "DETERGENTE"));
+  // The next command is understood as it was sent.
+  ecf.AbreCupom();
+  ecf.VendeItem("1", "ULTIMO", f.Aliquota, 1, 1);
+  EXPECT_NEAR(ecf.SubTotal(), 1.0, 0.001);
+  ecf.CancelaCupom();
+  EXPECT_EQ(ecf.Estado(), estLivre);
+}
+
 TEST_P(Comportamento, CancelsTheOpenReceipt) {
   const Familia& f = GetParam();
   ecf.AbreCupom();
@@ -197,6 +224,9 @@ TEST_P(Comportamento, SilentPrinterEndsInAClearError) {
 
 TEST_P(Comportamento, LowPaperIsANoticeNotAnError) {
   if (!GetParam().InformaPoucoPapel) GTEST_SKIP() << "the printer reports no paper status";
+  // A command answered first: a printer that tells an executed command by
+  // its counter knows the counter from then on.
+  ecf.LeituraX();
   sim::Falhas f;
   f.PoucoPapel = true;
   fSim->SetFalhas(f);

@@ -270,6 +270,14 @@ TEST_F(SwedaG3, PaperRunningOutIsNeverASilentSuccess) {
   sim::Falhas f;
   f.PoucoPapel = true;
   fSim->SetFalhas(f);
+  const std::string semPapel = "Erro retornado pela Impressora: " + ecf.ModeloStr() + CRLF + CRLF + "Sem papel";
+  // Before any command was answered the counter is unknown: the paper
+  // answer cannot tell an executed command, so it is no success.
+  EXPECT_EQ(MensagemDe([&] { ecf.LeituraX(); }), semPapel);
+  EXPECT_EQ(avisos, 0);
+  fSim->SetFalhas({});
+  ecf.LeituraX();
+  fSim->SetFalhas(f);
   EXPECT_NO_THROW(ecf.LeituraX());  // executed: only the notice
   EXPECT_EQ(avisos, 1);
   EXPECT_TRUE(ecf.PoucoPapel());
@@ -277,7 +285,6 @@ TEST_F(SwedaG3, PaperRunningOutIsNeverASilentSuccess) {
   f.PoucoPapel = false;
   f.SemPapel = true;
   fSim->SetFalhas(f);
-  const std::string semPapel = "Erro retornado pela Impressora: " + ecf.ModeloStr() + CRLF + CRLF + "Sem papel";
   EXPECT_EQ(MensagemDe([&] { ecf.LeituraX(); }), semPapel);
   // ... or right after a query, whose answer carries no command counter.
   ecf.NumCupom();
