@@ -32,10 +32,7 @@ bool SoDigitosNaoVazio(const std::string& Texto) {
 // A free text inside a command: a CR or the 255 terminator in it would end
 // the command early on the printer, so control codes become blanks.
 std::string TextoCampo(const std::string& Texto) {
-  std::string r = Texto;
-  for (char& c : r)
-    if (static_cast<unsigned char>(c) < 32 || c == FIM_TEXTO) c = ' ';
-  return r;
+  return TextoImprimivel(Texto, false, std::string(1, FIM_TEXTO));
 }
 
 struct ErroDaruma {

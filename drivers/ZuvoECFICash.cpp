@@ -17,9 +17,6 @@ constexpr char NACK = 0x0F;
 // The status register: state, paper, daylight saving time, drawer.
 const std::string kStatus = "67082";
 
-// While an item prints its number does not come: no need to look every 100 ms.
-constexpr int kPausaVendaMs = 500;
-
 struct Mensagem {
   char Codigo;
   const char* Texto;
@@ -201,7 +198,8 @@ bool TZuvoECFICash::VerificaFimLeitura(const std::string& Retorno) {
   switch (FimResposta(fComando, Retorno)) {
     case frNACK: throw Exception("Impressora " + ModeloStr() + " retornou NACK");
     case frIncompleta:
-      if (Comeca(fComando, "21") && Retorno.size() >= 3) Dorme(kPausaVendaMs);
+      // An item's number comes once it is printed: the cycle's reads wait
+      // for it on the port, so it is taken as soon as it arrives.
       return false;
     default: return true;
   }

@@ -166,11 +166,8 @@ std::string TZuvoECFQuattro::MensagemErro(int Codigo) {
   return e == kErros.end() ? "" : e->second;
 }
 
-std::string TZuvoECFQuattro::TextoLivre(const std::string& Texto) {
-  std::string r = Texto;
-  std::replace(r.begin(), r.end(), '}', ' ');
-  std::replace(r.begin(), r.end(), ESC, ' ');
-  return r;
+std::string TZuvoECFQuattro::TextoLivre(const std::string& Texto, bool Linhas) {
+  return TextoImprimivel(Texto, Linhas, "}");
 }
 
 bool TZuvoECFQuattro::NumeraResposta(const std::string& Cmd) {
@@ -620,7 +617,7 @@ void TZuvoECFQuattro::EfetuaPagamento(const std::string& CodFormaPagto, double V
 
 void TZuvoECFQuattro::FechaCupom(const std::string& Observacao) {
   std::string linhas;
-  for (const std::string& l : SplitLines(AjustaLinhas(TextoLivre(Observacao), 8, false)))
+  for (const std::string& l : SplitLines(AjustaLinhas(TextoLivre(Observacao, true), 8, false)))
     linhas += "0" + CompletaDireita(l, Colunas());
   EnviaImpressao("12" + linhas, 10);
   fEmPagamento = false;
@@ -672,7 +669,7 @@ void TZuvoECFQuattro::ReducaoZ(TDateTime DataHora) {
 void TZuvoECFQuattro::AbreRelatorioGerencial() { EnviaImpressao("13S", 50); }
 
 void TZuvoECFQuattro::LinhaRelatorioGerencial(const std::string& Linha) {
-  ImprimeLinhaALinha(TextoLivre(Linha), "080");
+  ImprimeLinhaALinha(TextoLivre(Linha, true), "080");
 }
 
 void TZuvoECFQuattro::AbreCupomVinculado(const std::string& COO, const std::string& CodFormaPagto,

@@ -37,9 +37,10 @@ class TZuvoECFQuattro : public TZuvoECFClass {
   /// The printer's message for an error code; "" for a code the printer
   /// explains in the answer itself.
   static std::string MensagemErro(int Codigo);
-  /// A user's text as a command field: "}" (which ends a command) and ESC
-  /// (which starts one) become blanks.
-  static std::string TextoLivre(const std::string& Texto);
+  /// A user's text as a command field: "}" (which ends a command) and
+  /// control bytes such as ESC (which starts one) become blanks; with
+  /// Linhas, line breaks stay for texts printed on several lines.
+  static std::string TextoLivre(const std::string& Texto, bool Linhas = false);
   /// True when the answer to Cmd carries the answer number at positions
   /// 3-6 (every answer but the reads).
   static bool NumeraResposta(const std::string& Cmd);

@@ -96,12 +96,7 @@ const ErroSchalter kErros[] = {
 // A line of free text ends at CR on the printer: control bytes inside one
 // would cut it (and leave the rest as noise), so they become blanks. Line
 // breaks stay, for the wrapping to split at.
-std::string TextoLivre(const std::string& Texto) {
-  std::string r = StringReplace(Texto, CRLF, std::string(1, LF));
-  for (char& c : r)
-    if (static_cast<unsigned char>(c) < 32 && c != LF) c = ' ';
-  return r;
-}
+std::string TextoLivre(const std::string& Texto) { return TextoImprimivel(Texto, true); }
 
 // Digits after the decimal separator of a value written out.
 int DecimaisEscritos(double Valor) {

@@ -19,12 +19,7 @@ constexpr int kMaxPaginas = 10000;
 // printer and control codes do not print, so both become blanks (line
 // breaks stay where the text is wrapped into lines afterwards).
 std::string TextoCampo(const std::string& Texto, bool MantemLinhas = false) {
-  std::string r = Texto;
-  for (char& c : r) {
-    const bool linha = c == LF || c == CR;
-    if (c == '}' || (static_cast<unsigned char>(c) < 32 && !(MantemLinhas && linha))) c = ' ';
-  }
-  return r;
+  return TextoImprimivel(Texto, MantemLinhas, "}");
 }
 
 bool SoDigitosNaoVazio(const std::string& Texto) {

@@ -91,7 +91,7 @@ std::string TextoDecimal(double Valor, int Tamanho, int MaxDecimais, const std::
   throw recusa();
 }
 
-std::string TextoImprimivel(const std::string& Texto, bool Linhas) {
+std::string TextoImprimivel(const std::string& Texto, bool Linhas, const std::string& Proibidos) {
   std::string r;
   r.reserve(Texto.size());
   for (size_t i = 0; i < Texto.size(); i++) {
@@ -102,7 +102,8 @@ std::string TextoImprimivel(const std::string& Texto, bool Linhas) {
     } else if (Linhas && c == '\n') {
       r += '\n';
     } else {
-      r += (c < 32 || c == 127) ? ' ' : static_cast<char>(c);
+      const bool proibido = Proibidos.find(static_cast<char>(c)) != std::string::npos;
+      r += (c < 32 || c == 127 || proibido) ? ' ' : static_cast<char>(c);
     }
   }
   return r;

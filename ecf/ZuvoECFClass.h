@@ -165,8 +165,10 @@ std::string CampoDecimalTexto(double Valor, int Tamanho, const std::string& Camp
 /// A caller's text for a printer field: control bytes (below 32, and DEL)
 /// become blanks, so none can end a field, a frame or a line early or reach
 /// the printer as a command. With Linhas, line breaks stay (CR LF and CR as
-/// LF) for texts the printer prints on several lines.
-std::string TextoImprimivel(const std::string& Texto, bool Linhas = false);
+/// LF) for texts the printer prints on several lines. The bytes of Proibidos
+/// (a family's frame terminator, say) become blanks too.
+std::string TextoImprimivel(const std::string& Texto, bool Linhas = false,
+                            const std::string& Proibidos = "");
 /// The text of CampoDecimalTexto before filling: plain decimal notation, ","
 /// as separator, at most MaxDecimais decimals (fewer when longer than
 /// Tamanho). Refuses (EZuvoECFCMDInvalido) what is not finite, negative, does
