@@ -22,6 +22,10 @@ class Plataforma {
   virtual int64_t MonotonicoMs() = 0;
   /// Sleeps (or, in a test platform, advances the monotonic clock by) Ms.
   virtual void Dorme(int Ms) = 0;
+  /// A rest the printer's protocol asks for between commands (the printer
+  /// takes no command during it), as opposed to a wait for an answer. It
+  /// sleeps as Dorme does; a benchmark counts it into its floor.
+  virtual void Descansa(int Ms) { Dorme(Ms); }
   /// Folder of the running program, ending in '/'. Files the drivers keep
   /// beside the executable live here.
   virtual std::string PastaPrograma() = 0;
@@ -47,6 +51,7 @@ void SetPlataforma(Plataforma* P);
 inline TDateTime Agora() { return PlataformaAtual().Agora(); }
 inline int64_t MonotonicoMs() { return PlataformaAtual().MonotonicoMs(); }
 inline void Dorme(int Ms) { PlataformaAtual().Dorme(Ms); }
+inline void Descansa(int Ms) { PlataformaAtual().Descansa(Ms); }
 
 /// A deadline: a point on a monotonic clock some milliseconds from when it
 /// was set. Every wait in the library (answer time-outs, acknowledgements,

@@ -593,7 +593,7 @@ void TZuvoECFBematech::CancelaItemVendido(int NumItem) {
 
 void TZuvoECFBematech::AbreGaveta() {
   EnviaComando(Bytes({22, 100}));
-  Dorme(100);  // the drawer's pulse: the printer takes no command during it
+  Descansa(100);  // the drawer's pulse: the printer takes no command during it
 }
 
 // ===========================================================================

@@ -289,7 +289,7 @@ TRespostaECF TZuvoECFDataRegis::DecodificaResposta(const std::string& Resposta) 
   if (r.Erro.empty()) {
     // The printer needs a rest after each command: longer for version 03.
     const int minimo = Versao03() ? 300 : 100;
-    Dorme(std::max(0, minimo - IntervaloAposComando()));
+    Descansa(std::max(0, minimo - IntervaloAposComando()));
   }
   return r;
 }

@@ -523,7 +523,7 @@ void TZuvoECFMecaf::CancelaItemVendido(int NumItem) {
 
 void TZuvoECFMecaf::AbreGaveta() {
   EnviaComando("240" + std::string(1, '\x14') + "P");
-  Dorme(100);
+  Descansa(100);  // the drawer's pulse: the printer takes no command during it
 }
 
 // ===========================================================================

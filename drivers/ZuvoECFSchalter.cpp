@@ -597,7 +597,7 @@ void TZuvoECFSchalter::CancelaItemVendido(int NumItem) {
 
 void TZuvoECFSchalter::AbreGaveta() {
   EnviaImpressao(Bytes({250, 32, 32}), 0);
-  Dorme(100);
+  Descansa(100);  // the drawer's pulse: the printer takes no command during it
 }
 
 // ===========================================================================

@@ -334,7 +334,7 @@ void TZuvoECFYanco::CancelaItemVendido(int NumItem) {
 
 void TZuvoECFYanco::AbreGaveta() {
   EnviaComando("26");
-  Dorme(100);
+  Descansa(100);  // the drawer's pulse: the printer takes no command during it
 }
 
 // ===========================================================================

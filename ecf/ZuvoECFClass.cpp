@@ -999,7 +999,8 @@ void TZuvoECFClass::ImprimeLinhaALinha(const std::string& Texto, const std::stri
     std::string linha = linhas.substr(inicio, fim - inicio);
     // A control byte in a caller's line could end the frame early.
     EnviaComando(Prefixo + CompletaDireita(TextoImprimivel(linha, false), fColunas), 6);
-    if (!fTermica) Dorme(100);
+    // A needle printer takes no command while it prints the line.
+    if (!fTermica) Descansa(100);
     inicio = fim + 1;
   }
   try {

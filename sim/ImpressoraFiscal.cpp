@@ -75,8 +75,15 @@ void ImpressoraFiscal::IniciaDocumento(Documento D) {
 // ---------------------------------------------------------------------------
 // The clock and the day.
 
+namespace {
+std::time_t gRelogioParado = 0;
+std::time_t RelogioDoProcesso() { return gRelogioParado ? gRelogioParado : std::time(nullptr); }
+}  // namespace
+
+void ImpressoraFiscal::ParaRelogioDoProcesso(std::time_t T) { gRelogioParado = T; }
+
 std::time_t ImpressoraFiscal::Agora() const {
-  return std::time(nullptr) + static_cast<std::time_t>(fDesvioRelogio) + (fHorarioVerao ? 3600 : 0);
+  return RelogioDoProcesso() + static_cast<std::time_t>(fDesvioRelogio) + (fHorarioVerao ? 3600 : 0);
 }
 
 long ImpressoraFiscal::Hoje() const {
@@ -102,7 +109,7 @@ std::string ImpressoraFiscal::DataHora(const std::string& Formato) const {
 }
 
 void ImpressoraFiscal::SetRelogio(std::time_t T) {
-  fDesvioRelogio = static_cast<int64_t>(T - std::time(nullptr)) - (fHorarioVerao ? 3600 : 0);
+  fDesvioRelogio = static_cast<int64_t>(T - RelogioDoProcesso()) - (fHorarioVerao ? 3600 : 0);
 }
 
 ErroFiscal ImpressoraFiscal::MudaHorarioVerao(bool Ativo) {

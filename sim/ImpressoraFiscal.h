@@ -186,6 +186,10 @@ class ImpressoraFiscal {
   void AvancaRelogio(int64_t Segundos) { fDesvioRelogio += Segundos; }
   /// Sets the clock to T (a printer whose clock is programmed).
   void SetRelogio(std::time_t T);
+  /// Stops the system clock the printers of this process read at T (0: it
+  /// runs again), so two runs of the same conversation get the same answers
+  /// (a benchmark replaying one).
+  static void ParaRelogioDoProcesso(std::time_t T);
   bool HorarioVerao() const { return fHorarioVerao; }
   /// Enters or leaves daylight saving time: CupomAberto, DocumentoAberto.
   ErroFiscal MudaHorarioVerao(bool Ativo);
