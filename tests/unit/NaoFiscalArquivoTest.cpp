@@ -6,7 +6,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <filesystem>
+#include <iostream>
+#include <map>
+#include <random>
+#include <set>
 #include <string>
 
 #include "core/ZuvoIni.h"
@@ -286,39 +291,189 @@ TEST(NaoFiscalArquivo, ACrashAtAnyStepLeavesAConsistentState) {
   }
 }
 
-// Killed at random moments while selling, the child always leaves a state
-// file that loads.
-TEST(NaoFiscalArquivo, AKillAtARandomMomentLeavesAFileThatLoads) {
-  AmbienteNaoFiscal a;
+// ----- Killed at random instants while selling -----
+
+namespace {
+
+// 1,000 kills: each operation has a few steps (save, print, mark printed) of
+// very different lengths, and the short ones are a per cent or less of a
+// receipt; a thousand random instants land in each of them several times,
+// while the whole run stays within a few seconds.
+constexpr int kMortes = 1000;
+// The longest wait before a kill, about two receipts on a memory folder.
+constexpr int kJanelaUs = 4000;
+
+// What the paper says: documents by number, and receipts whose printed items
+// do not add up to their printed total.
+struct Papel {
+  int Documentos = 0;
+  int Repetidos = 0;
+  int Recibos = 0;  // totals checked
+  int ReciboErrado = 0;
+  int UltimoCOO = 0;
+  std::string Primeiro;  // the first fault, to show
+};
+
+double ValorNoFim(const std::string& Linha) {
+  const size_t p = Linha.find_last_of(' ');
+  return TextoParaValor(Linha.substr(p == std::string::npos ? 0 : p + 1));
+}
+
+// Reads the whole paper. Control strings are dropped: an activation resets
+// the printer in front of whatever it prints next.
+Papel LePapel(const std::string& Texto) {
+  Papel r;
+  std::set<int> vistos;
+  std::map<int, double> itens;
+  int ultimoItem = 0;
+  double ajuste = 0;
+  auto confere = [&](double Total, const std::string& Linha) {
+    double soma = ajuste;
+    for (const auto& [n, v] : itens) soma += v;
+    r.Recibos++;
+    if (std::fabs(soma - Total) > 0.005) {
+      r.ReciboErrado++;
+      if (r.Primeiro.empty())
+        r.Primeiro = "COO " + IntToStr(r.UltimoCOO) + ": items " + FloatToStr(soma) +
+                     " printed total " + Linha;
+    }
+  };
+  TStrings linhas = SplitLines(Texto);
+  for (std::string& l : linhas)
+    for (const char* c : {"\x1b@", "\x0f", "\x0e"}) l = StringReplace(l, c, "");
+  for (size_t i = 0; i < linhas.size(); i++) {
+    std::string l = linhas[i];
+    const size_t coo = l.find("COO:");
+    if (coo != std::string::npos) {
+      const int n = static_cast<int>(StrToIntDef(l.substr(coo + 4, 6), -1));
+      r.Documentos++;
+      if (!vistos.insert(n).second) {
+        r.Repetidos++;
+        if (r.Primeiro.empty()) r.Primeiro = "COO " + IntToStr(n) + " printed twice";
+      }
+      r.UltimoCOO = std::max(r.UltimoCOO, n);
+      itens.clear();
+      ajuste = 0;
+    } else if (l.size() > 4 && SoDigitos(l.substr(0, 3)) == l.substr(0, 3) && l[3] == ' ') {
+      // The item line is printed in pieces of the column count.
+      if (l.size() == 48 && i + 1 < linhas.size()) l += linhas[++i];
+      ultimoItem = static_cast<int>(StrToInt(l.substr(0, 3)));
+      itens[ultimoItem] = ValorNoFim(l);
+    } else if (l.find("DESCONTO") != std::string::npos) {
+      itens[ultimoItem] = ValorNoFim(l);
+    } else if (l.rfind("CANCELADO ITEM: ", 0) == 0) {
+      itens[static_cast<int>(StrToInt(l.substr(16)))] = 0;
+    } else if (l.rfind("SUBTOTAL", 0) == 0) {
+      confere(ValorNoFim(l), l);
+    } else if (l.rfind("Desconto", 0) == 0 || l.rfind("Acrescimo", 0) == 0) {
+      ajuste = ValorNoFim(l);
+    } else if (l.find("TOTAL  R$") != std::string::npos) {
+      confere(ValorNoFim(l), l);
+    }
+  }
+  return r;
+}
+
+// Files other than the state file, the buffer file and the paper.
+int Temporarios(const AmbienteNaoFiscal& a) {
+  int n = 0;
+  for (const auto& e : std::filesystem::directory_iterator(a.Pasta())) {
+    const std::string p = e.path().string();
+    if (p != a.ArquivoINI() && p != a.ArquivoBUF() && p != a.ArquivoPapel()) n++;
+  }
+  return n;
+}
+
+// Sells receipts for ever: three items (one with a discount), sometimes an
+// item cancelled and a discount on the total. A receipt left open by the
+// previous child is cancelled first.
+[[noreturn]] void VendeParaSempre(AmbienteNaoFiscal& a, int Sinal) {
+  try {
+    a.ecf.Ativar();
+    if (::write(Sinal, "!", 1) != 1) ::_exit(4);
+    for (int volta = 0;; volta++) {
+      if (a.ecf.Estado() != estLivre) a.ecf.CancelaCupom();
+      a.ecf.AbreCupom();
+      a.ecf.VendeItem("1", "ARROZ", "F", 1, 2.5 + volta % 7);
+      a.ecf.VendeItem("2", "FEIJAO", "I", 3, 1.99, 10);
+      a.ecf.VendeItem("3", "CAFE", "N", 0.5, 7.35);
+      if (volta % 3 == 0) a.ecf.CancelaItemVendido(2);
+      a.ecf.SubtotalizaCupom(volta % 2 ? -0.5 : 0);
+      a.ecf.EfetuaPagamento("01", 5);
+      a.ecf.EfetuaPagamento("01", 20);
+      a.ecf.FechaCupom();
+    }
+  } catch (...) {
+  }
+  ::_exit(3);
+}
+
+}  // namespace
+
+// A child sells on a text-file printer and is killed at a random instant;
+// the next activation must load every file, print what was left exactly
+// once and leave no temporary file. In the end the paper holds every
+// document the state counted, each once, and every receipt adds up. The
+// folder is in memory when it can be: a kill leaves the page cache, so the
+// order of the steps is tested the same without waiting for the disk.
+TEST(NaoFiscalArquivo, KilledAtRandomInstantsThePaperAgreesWithTheState) {
+  AmbienteNaoFiscal a(std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : "/tmp");
   a.Ativa();
   a.ecf.Desativar();
-  for (int volta = 0; volta < 12; volta++) {
+  std::mt19937 sorte(20261208);
+  std::uniform_int_distribution<int> espera(0, kJanelaUs);
+  std::string papel = a.Papel();
+  int carregados = 0, comTemporarios = 0, estadoDiverge = 0, ultimoCOO = 0;
+  for (int volta = 0; volta < kMortes; volta++) {
+    int sinal[2];
+    ASSERT_EQ(::pipe(sinal), 0);
     pid_t filho = ::fork();
     ASSERT_GE(filho, 0);
     if (filho == 0) {
-      try {
-        a.ecf.Ativar();
-        for (;;) {
-          if (a.ecf.Estado() != estLivre) a.ecf.CancelaCupom();
-          a.ecf.AbreCupom();
-          a.ecf.VendeItem("1", "ITEM", "F", 1, 2);
-          a.ecf.SubtotalizaCupom();
-          a.ecf.EfetuaPagamento("01", 2);
-          a.ecf.FechaCupom();
-        }
-      } catch (...) {
-      }
-      ::_exit(3);
+      ::close(sinal[0]);
+      VendeParaSempre(a, sinal[1]);
     }
-    ::usleep(static_cast<useconds_t>(2000 + 1700 * volta));
+    ::close(sinal[1]);
+    char c = 0;
+    const bool ativou = ::read(sinal[0], &c, 1) == 1;
+    ::close(sinal[0]);
+    if (ativou) ::usleep(static_cast<useconds_t>(espera(sorte)));
     ::kill(filho, SIGKILL);
     int status = 0;
     ASSERT_EQ(::waitpid(filho, &status, 0), filho);
-    ASSERT_TRUE(WIFSIGNALED(status)) << "the child stopped by itself";
-    ASSERT_NO_THROW(a.ecf.Ativar()) << "round " << volta;
+    ASSERT_TRUE(ativou && WIFSIGNALED(status)) << "round " << volta << ": the child stopped";
+
+    // Opening the port starts the paper file again: keep what is on it.
+    std::string novo = a.Papel();
+    try {
+      a.ecf.Ativar();
+      carregados++;
+    } catch (const std::exception& e) {
+      ADD_FAILURE() << "round " << volta << ": " << e.what();
+      continue;
+    }
+    novo += a.Papel();
+    papel += novo;
+    comTemporarios += Temporarios(a) > 0;
+    ultimoCOO = std::max(ultimoCOO, LePapel(novo).UltimoCOO);
     const auto& m = a.Driver().Memoria();
-    EXPECT_EQ(m.COOFinal, m.NumCupom);
-    EXPECT_EQ(m.Aliquotas.size(), 3u);
+    estadoDiverge += m.COOFinal != m.NumCupom || m.NumCupom != ultimoCOO;
     a.ecf.Desativar();
   }
+  const Papel p = LePapel(papel);
+  const int numCupom =
+      static_cast<int>(TZuvoIniFile(a.ArquivoINI()).ReadInteger("Variaveis", "NumCupom", -1));
+  std::cout << "[ kills ] " << kMortes << " kills, " << carregados << " activations loaded, "
+            << p.Documentos << " documents (" << numCupom << " counted), " << p.Repetidos
+            << " printed twice, " << p.Recibos << " totals checked, " << p.ReciboErrado
+            << " not adding up, " << comTemporarios << " rounds with temporary files, "
+            << estadoDiverge << " rounds where state and paper differ\n";
+  EXPECT_EQ(carregados, kMortes);
+  EXPECT_EQ(p.Repetidos, 0) << p.Primeiro;
+  EXPECT_EQ(p.ReciboErrado, 0) << p.Primeiro;
+  EXPECT_EQ(comTemporarios, 0);
+  EXPECT_EQ(estadoDiverge, 0);
+  // Every number the state counted is on the paper, once.
+  EXPECT_EQ(p.Documentos, numCupom);
+  EXPECT_GT(p.Recibos, kMortes / 2) << "the kills came before any receipt was printed";
 }
