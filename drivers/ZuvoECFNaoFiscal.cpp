@@ -308,8 +308,9 @@ void TZuvoECFNaoFiscal::DesfazDocumento(bool EstadoGravado) {
     if (EstadoGravado) GravaArqINI();
     ZeraBuffer();
   } catch (...) {
-    // The journal stays: the next activation prints its document and
-    // keeps its state, so paper and state agree then too.
+    // The files cannot be put back: the journal stays, and the next
+    // activation prints its document and keeps its state, so paper and
+    // state still agree (on the document the caller was told failed).
   }
 }
 
