@@ -13,9 +13,11 @@
 // is killed at. So an operation that prints saves first, in one atomic write
 // of the buffer file (".BUF"), the text it is about to print together with
 // the state file it leads to: that is the journal. Then the state file is
-// written, the text printed, and the buffer file emptied (the journal is
-// done). An activation that finds a journal not done applies its state and
-// prints what of its text did not reach the paper, once.
+// written (before printing, so a save that fails leaves nothing printed),
+// the text printed, and the buffer file emptied (the journal is done). An
+// activation that finds a journal not done applies its state and prints what
+// of its text did not reach the paper: a text-file paper is read back to
+// know; any other printer gets the whole text again.
 //
 // Every operation that changes the state takes a snapshot first; when a later
 // step (saving, printing) fails, memory and file go back to the snapshot and
