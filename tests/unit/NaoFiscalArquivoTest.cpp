@@ -6,12 +6,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <iostream>
 #include <map>
 #include <random>
 #include <set>
+#include <stdexcept>
 #include <string>
 
 #include "core/ZuvoIni.h"
@@ -370,10 +372,14 @@ namespace {
 // 1,000 kills: each operation has a few steps (save, print, mark printed) of
 // very different lengths, and the short ones are a per cent or less of a
 // receipt; a thousand random instants land in each of them several times,
-// while the whole run stays within a few seconds.
+// while the whole run stays within seconds.
 constexpr int kMortes = 1000;
-// The longest wait after the child is active: about three receipts.
-constexpr int kJanelaUs = 1500;
+// The longest wait before a kill: one receipt, as long as it takes here (a
+// sanitizer build is several times slower), measured on the first child.
+// The next child cancels the receipt a kill left open, so every operation
+// of a receipt is reached.
+constexpr int kJanelaRecibos = 1;
+constexpr int kRecibosMedidos = 20;
 
 // What the paper says: documents by number, and receipts whose printed items
 // do not add up to their printed total.
@@ -456,14 +462,15 @@ int Temporarios(const AmbienteNaoFiscal& a) {
   return n;
 }
 
-// Sells receipts for ever: three items (one with a discount), sometimes an
-// item cancelled and a discount on the total. A receipt left open by the
-// previous child is cancelled first.
-[[noreturn]] void VendeParaSempre(AmbienteNaoFiscal& a, int Sinal) {
+// Activates and sells Recibos receipts (-1: for ever): three items (one
+// with a discount), sometimes an item cancelled and a discount on the
+// total. A receipt left open by the previous child is cancelled first.
+// Pronto is written once the driver is active.
+[[noreturn]] void Vende(AmbienteNaoFiscal& a, int Recibos, int Pronto) {
   try {
     a.ecf.Ativar();
-    if (::write(Sinal, "!", 1) != 1) ::_exit(4);
-    for (int volta = 0;; volta++) {
+    if (::write(Pronto, "!", 1) != 1) ::_exit(4);
+    for (int volta = 0; volta != Recibos; volta++) {
       if (a.ecf.Estado() != estLivre) a.ecf.CancelaCupom();
       a.ecf.AbreCupom();
       a.ecf.VendeItem("1", "ARROZ", "F", 1, 2.5 + volta % 7);
@@ -475,10 +482,75 @@ int Temporarios(const AmbienteNaoFiscal& a) {
       a.ecf.EfetuaPagamento("01", 20);
       a.ecf.FechaCupom();
     }
+    ::_exit(0);
   } catch (...) {
   }
   ::_exit(3);
 }
+
+// Starts the selling children from a process forked while the test's memory
+// is small: a fork costs in proportion to the memory it copies, and a
+// sanitizer build keeps freed memory for a while, so forking from the test
+// itself would grow slower round after round.
+class Vendedores {
+ public:
+  explicit Vendedores(AmbienteNaoFiscal& a) {
+    if (::pipe(fPedido) != 0 || ::pipe(fResposta) != 0) throw std::runtime_error("pipe");
+    fMatriz = ::fork();
+    if (fMatriz < 0) throw std::runtime_error("fork");
+    if (fMatriz == 0) Atende(a);
+    ::close(fPedido[0]);
+    ::close(fResposta[1]);
+  }
+  ~Vendedores() {
+    ::close(fPedido[1]);  // the forking process ends
+    ::close(fResposta[0]);
+    ::waitpid(fMatriz, nullptr, 0);
+  }
+  Vendedores(const Vendedores&) = delete;
+  Vendedores& operator=(const Vendedores&) = delete;
+
+  /// A child that sells Recibos receipts; its id once its driver is active.
+  pid_t Inicia(int Recibos) {
+    if (::write(fPedido[1], &Recibos, sizeof Recibos) != sizeof Recibos) return -1;
+    pid_t pid = -1;
+    return ::read(fResposta[0], &pid, sizeof pid) == sizeof pid ? pid : -1;
+  }
+  /// The wait status of the child started last, once it has ended.
+  int Fim() {
+    int status = -1;
+    return ::read(fResposta[0], &status, sizeof status) == sizeof status ? status : -1;
+  }
+
+ private:
+  [[noreturn]] void Atende(AmbienteNaoFiscal& a) {
+    ::close(fPedido[1]);
+    ::close(fResposta[0]);
+    int recibos = 0;
+    while (::read(fPedido[0], &recibos, sizeof recibos) == sizeof recibos) {
+      int pronto[2];
+      if (::pipe(pronto) != 0) break;
+      const pid_t pid = ::fork();
+      if (pid == 0) {
+        ::close(pronto[0]);
+        Vende(a, recibos, pronto[1]);
+      }
+      ::close(pronto[1]);
+      char c;
+      (void)!::read(pronto[0], &c, 1);  // active, or gone
+      ::close(pronto[0]);
+      int status = -1;
+      if (::write(fResposta[1], &pid, sizeof pid) != sizeof pid) break;
+      ::waitpid(pid, &status, 0);
+      if (::write(fResposta[1], &status, sizeof status) != sizeof status) break;
+    }
+    ::_exit(0);
+  }
+
+  int fPedido[2];
+  int fResposta[2];
+  pid_t fMatriz = -1;
+};
 
 }  // namespace
 
@@ -492,30 +564,32 @@ TEST(NaoFiscalArquivo, KilledAtRandomInstantsThePaperAgreesWithTheState) {
   AmbienteNaoFiscal a(std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : "/tmp");
   a.Ativa();
   a.ecf.Desativar();
-  std::mt19937 sorte(20261208);
-  std::uniform_int_distribution<int> espera(0, kJanelaUs);
+  Vendedores vendedores(a);
+  // Every activation starts the paper file again: what is on it is kept
+  // before the next one.
   std::string papel = a.Papel();
-  int carregados = 0, comTemporarios = 0, estadoDiverge = 0, ultimoCOO = 0;
-  for (int volta = 0; volta < kMortes; volta++) {
-    int sinal[2];
-    ASSERT_EQ(::pipe(sinal), 0);
-    pid_t filho = ::fork();
-    ASSERT_GE(filho, 0);
-    if (filho == 0) {
-      ::close(sinal[0]);
-      VendeParaSempre(a, sinal[1]);
-    }
-    ::close(sinal[1]);
-    char c = 0;
-    const bool ativou = ::read(sinal[0], &c, 1) == 1;
-    ::close(sinal[0]);
-    if (ativou) ::usleep(static_cast<useconds_t>(espera(sorte)));
-    ::kill(filho, SIGKILL);
-    int status = 0;
-    ASSERT_EQ(::waitpid(filho, &status, 0), filho);
-    ASSERT_TRUE(ativou && WIFSIGNALED(status)) << "round " << volta << ": the child stopped";
 
-    // Opening the port starts the paper file again: keep what is on it.
+  const pid_t medida = vendedores.Inicia(kRecibosMedidos);
+  const auto inicio = std::chrono::steady_clock::now();
+  ASSERT_GT(medida, 0);
+  const int fimMedida = vendedores.Fim();
+  ASSERT_TRUE(WIFEXITED(fimMedida) && WEXITSTATUS(fimMedida) == 0);
+  const auto porRecibo = std::chrono::duration_cast<std::chrono::microseconds>(
+                             std::chrono::steady_clock::now() - inicio) / kRecibosMedidos;
+  papel += a.Papel();
+  std::uniform_int_distribution<int64_t> espera(0, kJanelaRecibos * porRecibo.count());
+  std::mt19937 sorte(20261208);
+
+  int carregados = 0, comTemporarios = 0, estadoDiverge = 0;
+  int ultimoCOO = LePapel(papel).UltimoCOO;
+  for (int volta = 0; volta < kMortes; volta++) {
+    const pid_t pid = vendedores.Inicia(-1);
+    ASSERT_GT(pid, 0);
+    ::usleep(static_cast<useconds_t>(espera(sorte)));
+    ::kill(pid, SIGKILL);
+    const int fim = vendedores.Fim();
+    ASSERT_TRUE(WIFSIGNALED(fim)) << "round " << volta << ": the child stopped by itself";
+
     std::string novo = a.Papel();
     try {
       a.ecf.Ativar();
@@ -535,7 +609,8 @@ TEST(NaoFiscalArquivo, KilledAtRandomInstantsThePaperAgreesWithTheState) {
   const Papel p = LePapel(papel);
   const int numCupom =
       static_cast<int>(TZuvoIniFile(a.ArquivoINI()).ReadInteger("Variaveis", "NumCupom", -1));
-  std::cout << "[ kills ] " << kMortes << " kills, " << carregados << " activations loaded, "
+  std::cout << "[ kills ] " << kMortes << " kills within " << kJanelaRecibos << " x "
+            << porRecibo.count() << " us, " << carregados << " activations loaded, "
             << p.Documentos << " documents (" << numCupom << " counted), " << p.Repetidos
             << " printed twice, " << p.Recibos << " totals checked, " << p.ReciboErrado
             << " not adding up, " << comTemporarios << " rounds with temporary files, "
