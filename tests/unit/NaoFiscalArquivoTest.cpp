@@ -374,12 +374,12 @@ namespace {
 // receipt; a thousand random instants land in each of them several times,
 // while the whole run stays within seconds.
 constexpr int kMortes = 1000;
-// The longest wait before a kill: one receipt, as long as it takes here (a
-// sanitizer build is several times slower), measured on the first child.
-// The next child cancels the receipt a kill left open, so every operation
-// of a receipt is reached.
-constexpr int kJanelaRecibos = 1;
-constexpr int kRecibosMedidos = 20;
+// The longest wait before a kill: two receipts, as long as they take
+// here (a sanitizer build is several times slower), measured on a first
+// child. The next child cancels the receipt a kill left open, so every
+// operation of a receipt is reached.
+constexpr int kJanelaRecibos = 2;
+constexpr int kRecibosMedidos = 10;
 
 // What the paper says: documents by number, and receipts whose printed items
 // do not add up to their printed total.
@@ -622,5 +622,5 @@ TEST(NaoFiscalArquivo, KilledAtRandomInstantsThePaperAgreesWithTheState) {
   EXPECT_EQ(estadoDiverge, 0);
   // Every number the state counted is on the paper, once.
   EXPECT_EQ(p.Documentos, numCupom);
-  EXPECT_GT(p.Recibos, kMortes / 2) << "the kills came before any receipt was printed";
+  EXPECT_GT(p.Recibos, kMortes / 4) << "the kills came before any receipt was printed";
 }
