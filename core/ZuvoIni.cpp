@@ -1,5 +1,6 @@
 #include "core/ZuvoIni.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -43,13 +44,19 @@ std::string Pasta(const std::string& Caminho) {
   return barra == std::string::npos ? "." : (barra == 0 ? "/" : Caminho.substr(0, barra));
 }
 
+// The temporary file beside Caminho: its name and the writer's process id.
+const char* const kSufixoTemporario = ".tmp";
+std::string Temporario(const std::string& Caminho) {
+  return Caminho + kSufixoTemporario + IntToStr(::getpid());
+}
+
 }  // namespace
 
 void GravaArquivoSeguro(const std::string& Caminho, const std::string& Conteudo) {
   // The new contents go to a temporary file beside the old one; only a
   // complete, flushed file is renamed over it, so a crash at any moment
   // leaves either the old file or the new one.
-  std::string temporario = Caminho + ".tmp" + IntToStr(::getpid());
+  std::string temporario = Temporario(Caminho);
   int fd = ::open(temporario.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) ErroGravando(Caminho, "open", errno);
   size_t feito = 0;
@@ -86,6 +93,39 @@ void GravaArquivoSeguro(const std::string& Caminho, const std::string& Conteudo)
     ::fsync(pasta);
     ::close(pasta);
   }
+}
+
+void RemoveTemporarios(const std::string& Caminho) {
+  const std::string pasta = Pasta(Caminho);
+  const auto barra = Caminho.rfind('/');
+  const std::string prefixo =
+      (barra == std::string::npos ? Caminho : Caminho.substr(barra + 1)) + kSufixoTemporario;
+  DIR* d = ::opendir(pasta.c_str());
+  if (!d) return;
+  std::vector<std::string> achados;
+  while (const dirent* e = ::readdir(d)) {
+    const std::string nome = e->d_name;
+    if (nome.size() > prefixo.size() && nome.compare(0, prefixo.size(), prefixo) == 0 &&
+        SoDigitos(nome.substr(prefixo.size())) == nome.substr(prefixo.size()))
+      achados.push_back(nome);
+  }
+  ::closedir(d);
+  for (const std::string& nome : achados) ::unlink((pasta + "/" + nome).c_str());
+}
+
+std::string LeArquivo(const std::string& Caminho, int64_t Inicio, size_t Tamanho) {
+  std::ifstream f(Caminho, std::ios::binary);
+  if (!f || Inicio < 0 || !f.seekg(Inicio)) return "";
+  std::string r(Tamanho, '\0');
+  f.read(r.data(), static_cast<std::streamsize>(Tamanho));
+  r.resize(static_cast<size_t>(f.gcount()));
+  return r;
+}
+
+int64_t TamanhoArquivo(const std::string& Caminho) {
+  struct stat st {};
+  if (::stat(Caminho.c_str(), &st) != 0) return errno == ENOENT ? 0 : -1;
+  return S_ISREG(st.st_mode) ? static_cast<int64_t>(st.st_size) : -1;
 }
 
 std::string LeArquivo(const std::string& Caminho) {

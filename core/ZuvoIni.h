@@ -19,8 +19,17 @@ namespace zuvo {
 /// flushed to disk and renamed over the old one. Raises Exception
 /// ("Erro gravando: " + Caminho + CR LF + system message) on failure.
 void GravaArquivoSeguro(const std::string& Caminho, const std::string& Conteudo);
+/// Removes the temporary files GravaArquivoSeguro leaves beside Caminho
+/// when the program is killed in the middle of a write. Never raises.
+void RemoveTemporarios(const std::string& Caminho);
 /// The whole file, or "" when it does not exist or cannot be read.
 std::string LeArquivo(const std::string& Caminho);
+/// At most Tamanho bytes from position Inicio; "" past the end or when the
+/// file cannot be read.
+std::string LeArquivo(const std::string& Caminho, int64_t Inicio, size_t Tamanho);
+/// The size of a regular file; 0 when there is none; -1 for anything else
+/// (a device, a folder, no permission).
+int64_t TamanhoArquivo(const std::string& Caminho);
 bool ArquivoExiste(const std::string& Caminho);
 
 class TZuvoIniFile {

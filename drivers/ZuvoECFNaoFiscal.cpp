@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <sstream>
 
 #include "core/ZuvoIni.h"
 #include "core/ZuvoPlataforma.h"
@@ -15,6 +16,8 @@ const char* const kVersao = "0.8.5b";
 const char* const kNaoEFiscal = "** N A O   E   C U P O M   F I S C A L **";
 const char* const kFim = "*FIM*";
 const char* const kVariaveis = "Variaveis";
+// First word of a journal in the buffer file.
+const char* const kDiario = "#DIARIO";
 const char* const kAvisoLegal =
     "Este Emulador destina-se EXCLUSIVAMENTE para auxiliar no desenvolvimento de aplicativos "
     "para as impressoras fiscais. \r\n\r\nUsar o emulador para fins comerciais sem a devida "
@@ -84,24 +87,43 @@ class EscritorIni {
 // ---------------------------------------------------------------------------
 // The print buffer
 
-void TZuvoECFNaoFiscalBuffer::Carrega() {
-  if (ArquivoExiste(fArquivo)) {
-    fLinhas = SplitLines(LeArquivo(fArquivo));
-  } else {
-    // The buffer file is there, empty, for as long as the driver is active.
-    fLinhas.clear();
-    GravaArquivoSeguro(fArquivo, "");
+TZuvoECFNaoFiscalDiario TZuvoECFNaoFiscalBuffer::Le() const {
+  TZuvoECFNaoFiscalDiario d;
+  const std::string conteudo = LeArquivo(fArquivo);
+  if (conteudo.rfind(kDiario, 0) != 0) {
+    // Lines only: composed but not printed, with no state of their own.
+    d.Texto = conteudo;
+    return d;
   }
+  const size_t fimCabecalho = conteudo.find(CRLF);
+  std::istringstream cabecalho(conteudo.substr(0, fimCabecalho));
+  std::string marca;
+  int64_t texto = -1, estado = -1;
+  cabecalho >> marca >> texto >> estado >> d.Papel;
+  const size_t inicio = fimCabecalho + 2;
+  // Written whole by one atomic replace: sizes that do not add up are a
+  // file damaged by hand, and guessing would print or count a wrong thing.
+  if (!cabecalho || fimCabecalho == std::string::npos || texto < 0 || estado <= 0 ||
+      static_cast<uint64_t>(texto) + static_cast<uint64_t>(estado) !=
+          conteudo.size() - inicio)
+    throw Exception("Arquivo " + fArquivo + " inválido");
+  d.Texto = conteudo.substr(inicio, static_cast<size_t>(texto));
+  d.Estado = conteudo.substr(inicio + static_cast<size_t>(texto));
+  return d;
 }
 
 void TZuvoECFNaoFiscalBuffer::Zera() {
   fLinhas.clear();
-  if (!fArquivo.empty() && ArquivoExiste(fArquivo) && !LeArquivo(fArquivo).empty())
+  if (!fArquivo.empty() && (!ArquivoExiste(fArquivo) || TamanhoArquivo(fArquivo) != 0))
     GravaArquivoSeguro(fArquivo, "");
 }
 
-void TZuvoECFNaoFiscalBuffer::Grava() {
-  GravaArquivoSeguro(fArquivo, LeArquivo(fArquivo) + JoinLines(fLinhas));
+void TZuvoECFNaoFiscalBuffer::Grava(const std::string& Estado, int64_t Papel) {
+  const std::string texto = Texto();
+  GravaArquivoSeguro(fArquivo, std::string(kDiario) + " " +
+                                   IntToStr(static_cast<int64_t>(texto.size())) + " " +
+                                   IntToStr(static_cast<int64_t>(Estado.size())) + " " +
+                                   IntToStr(Papel) + CRLF + texto + Estado);
 }
 
 // ---------------------------------------------------------------------------
@@ -169,26 +191,52 @@ TZuvoECFEstado TZuvoECFNaoFiscal::Estado() {
 
 void TZuvoECFNaoFiscal::Ativar() {
   if (Ativo()) return;
+  const std::string numECF = InteiroZeros(std::clamp(Device().Tag(), 1, 999), 3);
+  const std::string base = PlataformaAtual().PastaPrograma() + "ZuvoECF" + numECF;
+  RemoveTemporarios(base + ".INI");
+  RemoveTemporarios(base + ".BUF");
+  // What an interrupted run left is weighed before the port opens: opening
+  // a text-file printer starts the paper again.
+  fBuffer.SetArquivo(base + ".BUF");
+  const TZuvoECFNaoFiscalDiario pendente = fBuffer.Le();
+  const size_t impresso = JaImpresso(pendente);
+
   TZuvoECFClass::Ativar();
   fNumSerie.clear();
   fNumECF.clear();
   fCRO = 1;
   try {
-    fNumECF = InteiroZeros(std::clamp(Device().Tag(), 1, 999), 3);
-    const std::string base = PlataformaAtual().PastaPrograma() + "ZuvoECF" + fNumECF;
+    fNumECF = numECF;
     fArqINI = base + ".INI";
-    fBuffer.SetArquivo(base + ".BUF");
+    // The journal's document was issued: its state is the state, whether
+    // or not its text reached the paper (that is printed below).
+    if (!pendente.Estado.empty()) GravaArquivoSeguro(fArqINI, pendente.Estado);
     CarregaArqINI();
     if (Device().EhSerial()) EsvaziaPorta();
     if (!EmLinha(1)) throw Exception("Impressora: " + ModeloStr() + " não está pronta.");
-    fBuffer.Carrega();
     EnviaTexto(fComando_Incializacao + fComando_Ativar_Condensado);
-    // A document composed but not printed when the program stopped.
-    if (!fBuffer.Linhas().empty()) ImprimeBuffer();
+    if (impresso < pendente.Texto.size()) EnviaTexto(pendente.Texto.substr(impresso));
+    // Done: the buffer file is there, empty, while the driver is active.
+    ZeraBuffer();
   } catch (...) {
     Desativar();
     throw;
   }
+}
+
+size_t TZuvoECFNaoFiscal::JaImpresso(const TZuvoECFNaoFiscalDiario& Diario) {
+  // Only a text-file printer can be asked what it printed: what the
+  // interrupted run appended starts where the paper ended when the journal
+  // was saved. A killed write may have left part of the text. Any other
+  // printer gets the whole text again.
+  if (Diario.Papel < 0 || Device().EhSerial() || !Device().EhArquivoTexto()) return 0;
+  const std::string ja = LeArquivo(Device().Porta(), Diario.Papel, Diario.Texto.size());
+  return Diario.Texto.compare(0, ja.size(), ja) == 0 ? ja.size() : 0;
+}
+
+int64_t TZuvoECFNaoFiscal::PosicaoPapel() {
+  if (Device().EhSerial() || !Device().EhArquivoTexto()) return -1;
+  return TamanhoArquivo(Device().Porta());
 }
 
 void TZuvoECFNaoFiscal::Desativar() {
@@ -229,11 +277,23 @@ std::string TZuvoECFNaoFiscal::EnviaComando(const std::string& Cmd) {
   return Cmd;
 }
 
-void TZuvoECFNaoFiscal::GravaBuffer() { fBuffer.Grava(); }
-
-void TZuvoECFNaoFiscal::ImprimeBuffer() {
-  EnviaTexto(fBuffer.Texto());
-  // Printed: a failure to empty the file now must not undo the document.
+void TZuvoECFNaoFiscal::GravaEImprime() {
+  bool estadoGravado = false;
+  try {
+    const std::string estado = TextoArqINI();
+    fBuffer.Grava(estado, PosicaoPapel());
+    Passo("GravaBuffer");
+    GravaArquivoSeguro(fArqINI, estado);
+    estadoGravado = true;
+    Passo("GravaArqINI");
+    EnviaTexto(fBuffer.Texto());
+  } catch (...) {
+    DesfazDocumento(estadoGravado);
+    throw;
+  }
+  Passo("Imprime");
+  // Printed: a failure to mark the journal done now must not undo the
+  // document (the next activation finds it on a text-file paper).
   try {
     ZeraBuffer();
   } catch (...) {
@@ -241,9 +301,17 @@ void TZuvoECFNaoFiscal::ImprimeBuffer() {
   }
 }
 
-void TZuvoECFNaoFiscal::ImprimeLista(const TStrings& Linhas) {
-  EnviaTexto(JoinLines(Linhas));
-  SetAguardandoResposta(false);
+void TZuvoECFNaoFiscal::DesfazDocumento(bool EstadoGravado) {
+  RestauraEstado();
+  fBuffer.Linhas().clear();
+  try {
+    if (EstadoGravado) GravaArqINI();
+    ZeraBuffer();
+  } catch (...) {
+    // The files cannot be put back: the journal stays, and the next
+    // activation prints its document and keeps its state, so paper and
+    // state still agree (on the document the caller was told failed).
+  }
 }
 
 void TZuvoECFNaoFiscal::AdicionaEmPedacos(const std::string& Texto) {
@@ -359,15 +427,6 @@ void TZuvoECFNaoFiscal::LimpaCupom() {
   fMem.SubTotal = 0;
 }
 
-void TZuvoECFNaoFiscal::DesfazOperacao() {
-  RestauraEstado();
-  try {
-    GravaArqINI();
-  } catch (...) {
-    // The save that failed left the old file, which is this state.
-  }
-}
-
 void TZuvoECFNaoFiscal::Passo(const std::string& Nome) {
   if (OnPasso) OnPasso(Nome);
 }
@@ -384,7 +443,9 @@ void TZuvoECFNaoFiscal::AvisoLegal() {
     throw Exception("Uso indevido do emulador");
 }
 
-void TZuvoECFNaoFiscal::GravaArqINI() {
+void TZuvoECFNaoFiscal::GravaArqINI() { GravaArquivoSeguro(fArqINI, TextoArqINI()); }
+
+std::string TZuvoECFNaoFiscal::TextoArqINI() {
   if (fArqINI.empty()) throw EZuvoECFNaoInicializado("Componente ZuvoECF não está Ativo");
   const bool existia = ArquivoExiste(fArqINI);
   const TZuvoIniFile atual(fArqINI);
@@ -491,7 +552,7 @@ void TZuvoECFNaoFiscal::GravaArqINI() {
     ini.Logico("ISS", a.ISS);
     ini.Numero("TotalDia", a.TotalDia);
   }
-  GravaArquivoSeguro(fArqINI, ini.Texto());
+  return ini.Texto();
 }
 
 void TZuvoECFNaoFiscal::CriaArqINI() {
@@ -634,11 +695,17 @@ void TZuvoECFNaoFiscal::CarregaArqINI() {
 
 void TZuvoECFNaoFiscal::AbreDocumento(bool NovoDia) {
   const TDateTime agora = Agora();
-  if (DateOf(agora) < DateOf(fMem.DiaMovimento))
-    throw Exception("Erro ! A Data da Impressora: " +
-                    FormatDateTime("dd/mm/yyyy", fMem.DiaMovimento) +
-                    " maior do que a Data atual: " + FormatDateTime("dd/mm/yyyy", agora));
-  if (!EmLinha(1)) throw Exception("Impressora: " + ModeloStr() + " não está pronta.");
+  try {
+    if (DateOf(agora) < DateOf(fMem.DiaMovimento))
+      throw Exception("Erro ! A Data da Impressora: " +
+                      FormatDateTime("dd/mm/yyyy", fMem.DiaMovimento) +
+                      " maior do que a Data atual: " + FormatDateTime("dd/mm/yyyy", agora));
+    if (!EmLinha(1)) throw Exception("Impressora: " + ModeloStr() + " não está pronta.");
+  } catch (...) {
+    RestauraEstado();
+    fBuffer.Linhas().clear();
+    throw;
+  }
 
   fMem.NumCupom++;
   fMem.COOFinal = fMem.NumCupom;
@@ -646,29 +713,11 @@ void TZuvoECFNaoFiscal::AbreDocumento(bool NovoDia) {
     fMem.DiaMovimento = agora;
     fMem.COOInicial = fMem.NumCupom;
   }
-  try {
-    ImprimeLista(CabecalhoDocumento());
-    GravaBuffer();
-    Passo("GravaBuffer");
-    GravaArqINI();
-    Passo("GravaArqINI");
-    ImprimeBuffer();
-  } catch (...) {
-    try {
-      ZeraBuffer();
-    } catch (...) {
-    }
-    throw;
-  }
-}
-
-void TZuvoECFNaoFiscal::AbreDocumentoOuDesfaz(bool NovoDia) {
-  try {
-    AbreDocumento(NovoDia);
-  } catch (...) {
-    DesfazOperacao();
-    throw;
-  }
+  // The header goes in front of the body: one text, printed at once.
+  const TStrings cabecalho = CabecalhoDocumento();
+  auto& linhas = fBuffer.Linhas();
+  linhas.insert(linhas.begin(), cabecalho.begin(), cabecalho.end());
+  GravaEImprime();
 }
 
 void TZuvoECFNaoFiscal::AbreCupom(const std::string& CPF_CNPJ) {
@@ -685,7 +734,7 @@ void TZuvoECFNaoFiscal::AbreCupom(const std::string& CPF_CNPJ) {
   GuardaEstado();
   LimpaCupom();
   fMem.Estado = estVenda;
-  AbreDocumentoOuDesfaz(false);
+  AbreDocumento(false);
 }
 
 int TZuvoECFNaoFiscal::PosicaoFPG(const std::string& Codigo) const {
@@ -785,18 +834,12 @@ void TZuvoECFNaoFiscal::VendeItem(const std::string& Codigo, const std::string& 
                          FormatFloat("##,##0.00", -desconto) + "|" +
                          FormatFloat("###,##0.00", total)));
   }
-  ImprimeBuffer();
   GuardaEstado();
-  try {
-    fMem.ItensCupom.push_back({Descricao, ValorUnitario, Qtd, pos, Codigo, total});
-    auto& a = fMem.Aliquotas[static_cast<size_t>(pos)];
-    a.TotalDia = ArredondaMoeda(a.TotalDia + total);
-    fMem.SubTotal = ArredondaMoeda(fMem.SubTotal + total);
-    GravaArqINI();
-  } catch (...) {
-    RestauraEstado();
-    throw;
-  }
+  fMem.ItensCupom.push_back({Descricao, ValorUnitario, Qtd, pos, Codigo, total});
+  auto& a = fMem.Aliquotas[static_cast<size_t>(pos)];
+  a.TotalDia = ArredondaMoeda(a.TotalDia + total);
+  fMem.SubTotal = ArredondaMoeda(fMem.SubTotal + total);
+  GravaEImprime();
 }
 
 void TZuvoECFNaoFiscal::CancelaItemVendido(int NumItem) {
@@ -811,21 +854,15 @@ void TZuvoECFNaoFiscal::CancelaItemVendido(int NumItem) {
 
   ZeraBuffer();
   Adiciona("CANCELADO ITEM: " + nnn);
-  ImprimeBuffer();
   GuardaEstado();
-  try {
-    auto& item = fMem.ItensCupom[static_cast<size_t>(NumItem - 1)];
-    auto& a = fMem.Aliquotas[static_cast<size_t>(item.PosAliq)];
-    fMem.SubTotal = ArredondaMoeda(fMem.SubTotal - item.BaseICMS);
-    a.TotalDia = std::max(0.0, ArredondaMoeda(a.TotalDia - item.BaseICMS));
-    item.Qtd = 0;
-    // Saved too, or a restart would subtract the item again on cancelling.
-    item.BaseICMS = 0;
-    GravaArqINI();
-  } catch (...) {
-    RestauraEstado();
-    throw;
-  }
+  auto& item = fMem.ItensCupom[static_cast<size_t>(NumItem - 1)];
+  auto& a = fMem.Aliquotas[static_cast<size_t>(item.PosAliq)];
+  fMem.SubTotal = ArredondaMoeda(fMem.SubTotal - item.BaseICMS);
+  a.TotalDia = std::max(0.0, ArredondaMoeda(a.TotalDia - item.BaseICMS));
+  item.Qtd = 0;
+  // Saved too, or a restart would subtract the item again on cancelling.
+  item.BaseICMS = 0;
+  GravaEImprime();
 }
 
 void TZuvoECFNaoFiscal::SubtotalizaCupom(double DescontoAcrescimo, const std::string&) {
@@ -847,40 +884,34 @@ void TZuvoECFNaoFiscal::SubtotalizaCupom(double DescontoAcrescimo, const std::st
                          "  R$|" + Dinheiro(DescontoAcrescimo)));
   }
   Adiciona(LinhaTitulo("TOTAL  R$|" + Dinheiro(fMem.SubTotal + DescontoAcrescimo)));
-  ImprimeBuffer();
   GuardaEstado();
-  try {
-    if (fator != 0) {
-      // Each item takes its share of the discount or surcharge by the value
-      // it actually sold for; the rounding remainder goes to the last item
-      // sold, so the day totals add up to the receipt.
-      const double sinal = DescontoAcrescimo < 0 ? -1 : 1;
-      double repartido = 0;
-      TZuvoECFNaoFiscalItemCupom* ultimo = nullptr;
-      for (auto& item : fMem.ItensCupom) {
-        if (item.BaseICMS == 0) continue;
-        const double ajuste = ArredondaMoeda(sinal * item.BaseICMS * fator);
-        item.BaseICMS = ArredondaMoeda(item.BaseICMS + ajuste);
-        auto& a = fMem.Aliquotas[static_cast<size_t>(item.PosAliq)];
-        a.TotalDia = ArredondaMoeda(a.TotalDia + ajuste);
-        repartido = ArredondaMoeda(repartido + ajuste);
-        ultimo = &item;
-      }
-      const double resto = ArredondaMoeda(DescontoAcrescimo - repartido);
-      if (ultimo && resto != 0) {
-        ultimo->BaseICMS = ArredondaMoeda(ultimo->BaseICMS + resto);
-        auto& a = fMem.Aliquotas[static_cast<size_t>(ultimo->PosAliq)];
-        a.TotalDia = ArredondaMoeda(a.TotalDia + resto);
-      }
+  if (fator != 0) {
+    // Each item takes its share of the discount or surcharge by the value
+    // it actually sold for; the rounding remainder goes to the last item
+    // sold, so the day totals add up to the receipt.
+    const double sinal = DescontoAcrescimo < 0 ? -1 : 1;
+    double repartido = 0;
+    TZuvoECFNaoFiscalItemCupom* ultimo = nullptr;
+    for (auto& item : fMem.ItensCupom) {
+      if (item.BaseICMS == 0) continue;
+      const double ajuste = ArredondaMoeda(sinal * item.BaseICMS * fator);
+      item.BaseICMS = ArredondaMoeda(item.BaseICMS + ajuste);
+      auto& a = fMem.Aliquotas[static_cast<size_t>(item.PosAliq)];
+      a.TotalDia = ArredondaMoeda(a.TotalDia + ajuste);
+      repartido = ArredondaMoeda(repartido + ajuste);
+      ultimo = &item;
     }
-    fMem.SubTotal = ArredondaMoeda(fMem.SubTotal + DescontoAcrescimo);
-    fMem.Estado = estPagamento;
-    fMem.TotalPago = 0;
-    GravaArqINI();
-  } catch (...) {
-    RestauraEstado();
-    throw;
+    const double resto = ArredondaMoeda(DescontoAcrescimo - repartido);
+    if (ultimo && resto != 0) {
+      ultimo->BaseICMS = ArredondaMoeda(ultimo->BaseICMS + resto);
+      auto& a = fMem.Aliquotas[static_cast<size_t>(ultimo->PosAliq)];
+      a.TotalDia = ArredondaMoeda(a.TotalDia + resto);
+    }
   }
+  fMem.SubTotal = ArredondaMoeda(fMem.SubTotal + DescontoAcrescimo);
+  fMem.Estado = estPagamento;
+  fMem.TotalPago = 0;
+  GravaEImprime();
 }
 
 void TZuvoECFNaoFiscal::EfetuaPagamento(const std::string& CodFormaPagto, double Valor,
@@ -915,24 +946,18 @@ void TZuvoECFNaoFiscal::EfetuaPagamento(const std::string& CodFormaPagto, double
     std::replace(fecho.begin(), fecho.end(), ' ', '_');
     if (!fecho.empty()) Adiciona(fecho);
   }
-  ImprimeBuffer();
   GuardaEstado();
-  try {
-    fMem.TotalPago = novo;
-    auto& forma = fMem.FormasPagamento[static_cast<size_t>(pos)];
-    forma.TotalDia = ArredondaMoeda(forma.TotalDia + Valor);
-    fMem.PagamentosCupom.push_back({Valor, pos});
-    if (troco > 0) {
-      // The change always leaves the drawer as cash (position 0).
-      auto& dinheiro = fMem.FormasPagamento[0];
-      dinheiro.TotalDia = ArredondaMoeda(dinheiro.TotalDia - troco);
-      fMem.PagamentosCupom.push_back({-troco, 0});
-    }
-    GravaArqINI();
-  } catch (...) {
-    RestauraEstado();
-    throw;
+  fMem.TotalPago = novo;
+  auto& forma = fMem.FormasPagamento[static_cast<size_t>(pos)];
+  forma.TotalDia = ArredondaMoeda(forma.TotalDia + Valor);
+  fMem.PagamentosCupom.push_back({Valor, pos});
+  if (troco > 0) {
+    // The change always leaves the drawer as cash (position 0).
+    auto& dinheiro = fMem.FormasPagamento[0];
+    dinheiro.TotalDia = ArredondaMoeda(dinheiro.TotalDia - troco);
+    fMem.PagamentosCupom.push_back({-troco, 0});
   }
+  GravaEImprime();
 }
 
 void TZuvoECFNaoFiscal::FechaCupom(const std::string& Observacao) {
@@ -945,15 +970,9 @@ void TZuvoECFNaoFiscal::FechaCupom(const std::string& Observacao) {
   std::string obs = StringReplace(Observacao, CRLF, std::string(1, LF));
   Adiciona(StringReplace(obs, std::string(1, LF), CRLF));
   AddRodape();
-  ImprimeBuffer();
-  const TZuvoECFEstado anterior = fMem.Estado;
+  GuardaEstado();
   fMem.Estado = estLivre;
-  try {
-    GravaArqINI();
-  } catch (...) {
-    fMem.Estado = anterior;
-    throw;
-  }
+  GravaEImprime();
 }
 
 void TZuvoECFNaoFiscal::CancelaCupom() {
@@ -965,52 +984,39 @@ void TZuvoECFNaoFiscal::CancelaCupom() {
   ZeraBuffer();
   Adiciona(LinhaTitulo("*** CUPOM CANCELADO ***"));
   GuardaEstado();
-  try {
-    auto& linhas = fBuffer.Linhas();
-    if (estado == estVenda) {
-      linhas.insert(linhas.begin(), LinhaTitulo("TOTAL  R$|" + Dinheiro(fMem.SubTotal)));
-      AddRodape();
-    } else if (estado == estPagamento) {
-      AddRodape();
-    } else {
-      // The last receipt is closed: a document of its own names it.
-      fMem.NumCupom++;
-      TStrings cabecalho = CabecalhoDocumento();
-      linhas.insert(linhas.begin(), cabecalho.begin(), cabecalho.end());
-      Adiciona(Justificada("COO do Cupom Cancelado:|" + InteiroZeros(fMem.NumCupom - 1, 6)));
-      Adiciona(Justificada("Valor da Operacao  R$:|" + Dinheiro(fMem.SubTotal)));
-      for (const char* l : {"", "Nome do Consumidor:", "", "Telefone do Cosumidor:", ""})
-        Adiciona(l);
-      AddRodape();
-    }
-
-    fMem.CuponsCancelados++;
-    for (const auto& item : fMem.ItensCupom) {
-      auto& a = fMem.Aliquotas[static_cast<size_t>(item.PosAliq)];
-      a.TotalDia = ArredondaMoeda(a.TotalDia - item.BaseICMS);
-    }
-    for (const auto& p : fMem.PagamentosCupom) {
-      auto& f = fMem.FormasPagamento[static_cast<size_t>(p.PosFPG)];
-      f.TotalDia = ArredondaMoeda(f.TotalDia - p.ValorPago);
-    }
-    fMem.ItensCupom.clear();
-    fMem.PagamentosCupom.clear();
-    fMem.Estado = estLivre;
-    fMem.SubTotal = 0;
-
-    GravaBuffer();
-    Passo("GravaBuffer");
-    GravaArqINI();
-    Passo("GravaArqINI");
-    ImprimeBuffer();
-  } catch (...) {
-    try {
-      ZeraBuffer();
-    } catch (...) {
-    }
-    DesfazOperacao();
-    throw;
+  auto& linhas = fBuffer.Linhas();
+  if (estado == estVenda) {
+    linhas.insert(linhas.begin(), LinhaTitulo("TOTAL  R$|" + Dinheiro(fMem.SubTotal)));
+    AddRodape();
+  } else if (estado == estPagamento) {
+    AddRodape();
+  } else {
+    // The last receipt is closed: a document of its own names it.
+    fMem.NumCupom++;
+    TStrings cabecalho = CabecalhoDocumento();
+    linhas.insert(linhas.begin(), cabecalho.begin(), cabecalho.end());
+    Adiciona(Justificada("COO do Cupom Cancelado:|" + InteiroZeros(fMem.NumCupom - 1, 6)));
+    Adiciona(Justificada("Valor da Operacao  R$:|" + Dinheiro(fMem.SubTotal)));
+    for (const char* l : {"", "Nome do Consumidor:", "", "Telefone do Cosumidor:", ""})
+      Adiciona(l);
+    AddRodape();
   }
+
+  fMem.CuponsCancelados++;
+  for (const auto& item : fMem.ItensCupom) {
+    auto& a = fMem.Aliquotas[static_cast<size_t>(item.PosAliq)];
+    a.TotalDia = ArredondaMoeda(a.TotalDia - item.BaseICMS);
+  }
+  for (const auto& p : fMem.PagamentosCupom) {
+    auto& f = fMem.FormasPagamento[static_cast<size_t>(p.PosFPG)];
+    f.TotalDia = ArredondaMoeda(f.TotalDia - p.ValorPago);
+  }
+  fMem.ItensCupom.clear();
+  fMem.PagamentosCupom.clear();
+  fMem.Estado = estLivre;
+  fMem.SubTotal = 0;
+
+  GravaEImprime();
 }
 
 // ----- Day reports -----
@@ -1026,7 +1032,7 @@ void TZuvoECFNaoFiscal::LeituraX() {
   LimpaCupom();
   fMem.LeiturasX++;
   fMem.Estado = estLivre;
-  AbreDocumentoOuDesfaz(estado == estRequerZ || estado == estRequerX);
+  AbreDocumento(estado == estRequerZ || estado == estRequerX);
 }
 
 void TZuvoECFNaoFiscal::ReducaoZ(TDateTime) {
@@ -1051,7 +1057,7 @@ void TZuvoECFNaoFiscal::ReducaoZ(TDateTime) {
   for (auto& a : fMem.Aliquotas) a.TotalDia = 0;
   for (auto& f : fMem.FormasPagamento) f.TotalDia = 0;
   for (auto& c : fMem.ComprovantesNaoFiscais) c.TotalDia = 0;
-  AbreDocumentoOuDesfaz(true);
+  AbreDocumento(true);
 }
 
 // ----- Managerial report and linked receipt -----
@@ -1067,7 +1073,7 @@ void TZuvoECFNaoFiscal::AbreRelatorioGerencial() {
   GuardaEstado();
   LimpaCupom();
   fMem.Estado = estRelatorio;
-  AbreDocumentoOuDesfaz(false);
+  AbreDocumento(false);
 }
 
 void TZuvoECFNaoFiscal::LinhaRelatorioGerencial(const std::string& Linha) {
@@ -1109,7 +1115,7 @@ void TZuvoECFNaoFiscal::AbreCupomVinculado(const std::string& COO,
   GuardaEstado();
   LimpaCupom();
   fMem.Estado = estRelatorio;
-  AbreDocumentoOuDesfaz(false);
+  AbreDocumento(false);
 }
 
 void TZuvoECFNaoFiscal::FechaRelatorio() {
@@ -1117,15 +1123,9 @@ void TZuvoECFNaoFiscal::FechaRelatorio() {
   if (Estado() != estRelatorio) return;
   ZeraBuffer();
   AddRodape();
-  ImprimeBuffer();
-  const TZuvoECFEstado anterior = fMem.Estado;
+  GuardaEstado();
   fMem.Estado = estLivre;
-  try {
-    GravaArqINI();
-  } catch (...) {
-    fMem.Estado = anterior;
-    throw;
-  }
+  GravaEImprime();
 }
 
 // ----- Drawer and daylight-saving time -----

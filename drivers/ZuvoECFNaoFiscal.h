@@ -7,12 +7,20 @@
 //
 // The state file is the emulator's fiscal memory: it is always replaced
 // atomically (temporary file, flush, rename), so a crash leaves either the
-// state before an operation or the state after it. The lines of a document
-// are kept in a buffer file (".BUF") between being composed and printed, so
-// a document interrupted by a crash is printed at the next activation.
+// state before an operation or the state after it.
+//
+// What is on paper must be what the state says, whatever instant the program
+// is killed at. So an operation that prints saves first, in one atomic write
+// of the buffer file (".BUF"), the text it is about to print together with
+// the state file it leads to: that is the journal. Then the state file is
+// written (before printing, so a save that fails leaves nothing printed),
+// the text printed, and the buffer file emptied (the journal is done). An
+// activation that finds a journal not done applies its state and prints what
+// of its text did not reach the paper: a text-file paper is read back to
+// know; any other printer gets the whole text again.
 //
 // Every operation that changes the state takes a snapshot first; when a later
-// step (printing, saving) fails, memory and file go back to the snapshot and
+// step (saving, printing) fails, memory and file go back to the snapshot and
 // the error reaches the caller.
 #pragma once
 
@@ -81,19 +89,35 @@ struct TZuvoECFNaoFiscalMemoria {
   std::vector<TZuvoECFNaoFiscalPagamentoCupom> PagamentosCupom;
 };
 
-/// The lines of the document being composed and their copy on disk.
+/// What a run that was interrupted left in the buffer file.
+struct TZuvoECFNaoFiscalDiario {
+  std::string Texto;   // to print
+  std::string Estado;  // the state file it leads to ("" in a file of plain lines)
+  int64_t Papel = -1;  // size of the text-file paper before printing; -1 unknown
+};
+
+/// The lines of the document being composed, and the buffer file that keeps
+/// them with the state they lead to (the journal) until they are printed.
+///
+/// The file is empty when no document is pending. A journal is a header
+/// line, "#DIARIO" and three numbers (the text's size, the state's size,
+/// the paper position), then the text to print and the state file's text.
+/// A file without the header, as older versions left it, holds lines to
+/// print only.
 class TZuvoECFNaoFiscalBuffer {
  public:
   void SetArquivo(const std::string& Caminho) { fArquivo = Caminho; }
   const std::string& Arquivo() const { return fArquivo; }
   TStrings& Linhas() { return fLinhas; }
-  /// Loads the lines left in the file by an interrupted run; creates the
-  /// file empty when there is none.
-  void Carrega();
-  /// Empties the file and the lines.
+  /// What the file holds; nothing when it is absent. A journal whose sizes
+  /// do not match the file raises "Arquivo <name> inválido".
+  TZuvoECFNaoFiscalDiario Le() const;
+  /// Empties the lines and marks the journal done: the file is replaced by
+  /// an empty one (created when absent) unless it is empty already.
   void Zera();
-  /// Adds the lines to the file (replaced atomically).
-  void Grava();
+  /// Saves the lines with Estado and Papel as the journal (replaced
+  /// atomically).
+  void Grava(const std::string& Estado, int64_t Papel);
   /// The lines, each followed by CR LF.
   std::string Texto() const { return JoinLines(fLinhas); }
 
@@ -131,9 +155,11 @@ class TZuvoECFNaoFiscal : public TZuvoECFClass {
   bool HorarioVerao() override;
   bool Arredonda() override { return true; }
 
-  /// Opens the port, loads (or, after the legal warning, creates) the state
-  /// file, initialises the printer and prints a document left in the buffer.
-  /// Any error leaves the driver inactive.
+  /// Removes the temporary files of an interrupted save, opens the port,
+  /// applies the state of a journal left unfinished, loads (or, after the
+  /// legal warning, creates) the state file, initialises the printer and
+  /// prints what of that journal's text is not on paper yet. Any error
+  /// leaves the driver inactive.
   void Ativar() override;
   void Desativar() override;
 
@@ -200,17 +226,28 @@ class TZuvoECFNaoFiscal : public TZuvoECFClass {
   /// Full path of the print buffer file.
   const std::string& ArquivoBuffer() const { return fBuffer.Arquivo(); }
 
-  /// Called between the steps of writing a document ("GravaBuffer",
-  /// "GravaArqINI") so a test can stop the program at those moments.
+  /// Called between the steps of writing a document: "GravaBuffer" (the
+  /// journal is saved), "GravaArqINI" (the state file too) and "Imprime"
+  /// (the text is printed, the journal not yet done), so a test can stop
+  /// the program at those moments.
   std::function<void(const std::string& Passo)> OnPasso;
 
  private:
   // ----- Printing -----
   void EnviaTexto(const std::string& Texto);
   void ZeraBuffer() { fBuffer.Zera(); }
-  void GravaBuffer();
-  void ImprimeBuffer();
-  void ImprimeLista(const TStrings& Linhas);
+  /// Saves the document in the buffer with the state in memory as the
+  /// journal, writes the state file, prints and marks the journal done.
+  /// Called after GuardaEstado and the changes; a failure before the text is
+  /// out puts memory and file back to the snapshot and raises.
+  void GravaEImprime();
+  /// Back to the snapshot after GravaEImprime failed; EstadoGravado: the
+  /// state file already holds the new state.
+  void DesfazDocumento(bool EstadoGravado);
+  /// Where the text-file paper ends now (-1: not a text file).
+  int64_t PosicaoPapel();
+  /// How much of the journal's text an interrupted run already printed.
+  size_t JaImpresso(const TZuvoECFNaoFiscalDiario& Diario);
   void Adiciona(const std::string& Linha) { fBuffer.Linhas().push_back(Linha); }
   /// Adds Texto cut into pieces of the column count.
   void AdicionaEmPedacos(const std::string& Texto);
@@ -231,11 +268,9 @@ class TZuvoECFNaoFiscal : public TZuvoECFClass {
   void ExigeAtivo() const;
   void GuardaEstado() { fSnapshot = fMem; }
   void RestauraEstado() { fMem = fSnapshot; }
-  /// Back to the snapshot in memory and in the file (a failed save leaves
-  /// the old file, which is the snapshot; a failed print after the save
-  /// needs the file rewritten).
-  void DesfazOperacao();
   void LimpaCupom();
+  /// The state file's text for the state in memory.
+  std::string TextoArqINI();
   void GravaArqINI();
   void CarregaArqINI();
   void CriaArqINI();
@@ -243,11 +278,10 @@ class TZuvoECFNaoFiscal : public TZuvoECFClass {
   void DescartaListasComponente();
   void Passo(const std::string& Nome);
 
-  /// Starts a document whose body is in the buffer: checks the clock and the
-  /// printer, takes the next COO, prints the header and the body.
+  /// Starts a document whose body is in the buffer, after GuardaEstado and
+  /// the changes: checks the clock and the printer, takes the next COO,
+  /// prints the header and the body. On failure memory and file go back.
   void AbreDocumento(bool NovoDia);
-  /// AbreDocumento after GuardaEstado; on failure memory and file go back.
-  void AbreDocumentoOuDesfaz(bool NovoDia);
 
   int PosicaoFPG(const std::string& Codigo) const;
   int PosicaoAliquota(char Tipo, double Valor) const;

@@ -9,9 +9,9 @@
 
 namespace zuvo::teste {
 
-AmbienteNaoFiscal::AmbienteNaoFiscal() {
-  char modelo[] = "/tmp/zuvo-naofiscal-XXXXXX";
-  if (!::mkdtemp(modelo)) throw std::runtime_error("mkdtemp");
+AmbienteNaoFiscal::AmbienteNaoFiscal(const std::string& Raiz) {
+  std::string modelo = Raiz + "/zuvo-naofiscal-XXXXXX";
+  if (!::mkdtemp(modelo.data())) throw std::runtime_error("mkdtemp " + modelo);
   fPasta = modelo;
   amb.Plataforma.SetPasta(fPasta + "/");
   ecf.SetModelo(ecfNaoFiscal);

@@ -13,7 +13,8 @@ namespace zuvo::teste {
 
 class AmbienteNaoFiscal {
  public:
-  AmbienteNaoFiscal();
+  /// The folder is made under Raiz.
+  explicit AmbienteNaoFiscal(const std::string& Raiz = "/tmp");
   ~AmbienteNaoFiscal();
   AmbienteNaoFiscal(const AmbienteNaoFiscal&) = delete;
   AmbienteNaoFiscal& operator=(const AmbienteNaoFiscal&) = delete;
