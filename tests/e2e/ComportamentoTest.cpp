@@ -128,6 +128,22 @@ TEST_P(Comportamento, HostileTextsNeverBreakAFrame) {
   EXPECT_EQ(ecf.Estado(), estLivre);
 }
 
+TEST_P(Comportamento, LinkedReceiptInTwoCopies) {
+  const Familia& f = GetParam();
+  if (!f.TemVinculado) GTEST_SKIP() << "the printer has no linked receipt";
+  ecf.AbreCupom();
+  ecf.VendeItem("1", "LIVRO", f.Aliquota, 1, 30);
+  ecf.SubtotalizaCupom(0);
+  ecf.EfetuaPagamento(f.FormaOutra, 30, "", true);
+  ecf.FechaCupom();
+  ecf.CupomVinculado(ecf.NumCupom(), f.FormaOutra, "", 30, {"VIA DO CLIENTE", "ASSINATURA"}, 2);
+  const std::string papel = fSim->Papel();
+  const size_t primeira = papel.find("VIA DO CLIENTE");
+  ASSERT_NE(primeira, std::string::npos) << papel;
+  EXPECT_NE(papel.find("VIA DO CLIENTE", primeira + 1), std::string::npos) << papel;
+  EXPECT_EQ(ecf.Estado(), estLivre);
+}
+
 TEST_P(Comportamento, CancelsTheOpenReceipt) {
   const Familia& f = GetParam();
   ecf.AbreCupom();
