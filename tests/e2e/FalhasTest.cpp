@@ -40,6 +40,7 @@ enum class Falha {
   Cortada,            // only the first half of the answer
   PortaFechada,       // the port hangs up under the driver
   SemPapel,           // no paper
+  Ocupada,            // busy printing, never finishes
 };
 
 struct Limite {
@@ -60,6 +61,10 @@ const Limite kLimites[] = {
     {Falha::Cortada, "Cortada", "EfetuaPagamento", 3500},
     {Falha::PortaFechada, "PortaFechada", "Estado (status read)", 3500},
     {Falha::SemPapel, "SemPapel", "LeituraX", 3500},
+    // A printing command waits for the end of printing for its own time-out:
+    // the family's (10 s for most), not the port's. A printer that answers
+    // before it prints fails the next command instead.
+    {Falha::Ocupada, "Ocupada", "AbreCupom, VendeItem, SubTotal", 12500},
 };
 
 const Limite& LimiteDe(Falha F) {
@@ -277,6 +282,16 @@ TEST_P(Matriz, FaultEndsClearlyAndTheNextCommandWorks) {
       EXPECT_NO_THROW(ecf.LeituraX());
       break;
     }
+    case Falha::Ocupada: {
+      Injeta([](sim::Falhas& f) { f.ImpressaoSemFim = true; });
+      DeveFalhar([&] {
+        ecf.AbreCupom();
+        ecf.VendeItem("789001", "ITEM", F().Aliquota, 1, 1);
+        ecf.SubTotal();
+      });
+      ProximoFunciona();
+      break;
+    }
   }
 }
 
@@ -304,5 +319,5 @@ INSTANTIATE_TEST_SUITE_P(
                        ::testing::Values(Falha::SemResposta, Falha::Recusa,
                                          Falha::AtrasoJaEsperando, Falha::AtrasoNaProxima,
                                          Falha::BytesComIntervalo, Falha::Lixo, Falha::Cortada,
-                                         Falha::PortaFechada, Falha::SemPapel)),
+                                         Falha::PortaFechada, Falha::SemPapel, Falha::Ocupada)),
     NomeCelula);
