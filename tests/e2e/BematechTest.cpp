@@ -519,32 +519,6 @@ TEST_P(Bematech, RefusalAndMissingAcknowledgement) {
   EXPECT_EQ(fSim->COO(), coo + 1);  // printed once
 }
 
-TEST_P(Bematech, LatePartialAndGarbledAnswers) {
-  sim::Falhas f;
-  f.AtrasoMs = 300;
-  fSim->SetFalhas(f);
-  EXPECT_EQ(ecf.NumCupom(), "000123");
-
-  f.AtrasoMs = 0;
-  f.Parcial = true;
-  fSim->SetFalhas(f);
-  std::string e = teste::MensagemDe([&] { ecf.NumCupom(); });
-  EXPECT_NE(e.find("não está respondendo"), std::string::npos) << e;
-
-  f.Parcial = false;
-  f.Corrompida = true;
-  fSim->SetFalhas(f);
-  // Whatever the garbled bytes say, the call ends (an error or a value).
-  try {
-    ecf.SubTotal();
-  } catch (const Exception&) {
-  }
-  EXPECT_FALSE(ecf.AguardandoResposta());
-
-  fSim->SetFalhas({});
-  EXPECT_EQ(ecf.NumCupom(), "000123");
-}
-
 TEST_P(Bematech, BusyPrinterIsWaitedFor) {
   sim::Falhas f;
   f.MsPorLinha = 25;

@@ -319,31 +319,10 @@ TEST_P(FiscNET, RefusedCommandsSurfaceThePrintersMessage) {
   EXPECT_NE(r.find("ValorInteiro=4"), std::string::npos) << r;
 }
 
+// Silent, cut, late and garbled answers are cells of the fault matrix; here
+// the printer's own refusals and their texts.
 TEST_P(FiscNET, FaultsEndInClearErrorsAndThePrinterComesBack) {
-  PlataformaSistema relogio;
-  const int64_t inicio = relogio.MonotonicoMs();
-  for (auto ajusta : std::vector<std::function<void(sim::Falhas&)>>{
-           [](sim::Falhas& f) { f.Parcial = true; }, [](sim::Falhas& f) { f.Mudo = true; },
-           [](sim::Falhas& f) { f.AtrasoMs = 2500; }}) {
-    sim::Falhas f;
-    ajusta(f);
-    fSim->SetFalhas(f);
-    EXPECT_EQ(teste::MensagemDe([&] { ecf.NumCupom(); }), "Impressora FiscNET Simulada MFD não está respondendo");
-    EXPECT_FALSE(ecf.AguardandoResposta());
-  }
-  EXPECT_LT(relogio.MonotonicoMs() - inicio, 8000);
-
   sim::Falhas f;
-  f.Corrompida = true;
-  fSim->SetFalhas(f);
-  for (int i = 0; i < 3; i++) {
-    try {
-      ecf.NumCupom();  // a garbled byte may still leave a readable answer
-    } catch (const EZuvoECFSemResposta&) {
-    }
-  }
-
-  f = {};
   f.Recusa = true;
   fSim->SetFalhas(f);
   EXPECT_EQ(teste::MensagemDe([&] { ecf.AbreGaveta(); }),
@@ -355,8 +334,6 @@ TEST_P(FiscNET, FaultsEndInClearErrorsAndThePrinterComesBack) {
   EXPECT_EQ(teste::MensagemDe([&] { ecf.AbreCupom(); }), kPrefixo + "Erro: 12 - ErroCMDSemPapel\nImpressora sem papel");
 
   fSim->SetFalhas({});
-  Dorme(0);
-  // Stale bytes of the late answers are purged before the next command.
   EXPECT_EQ(ecf.NumCupom(), "001234");
 }
 
