@@ -1,5 +1,8 @@
 #include "fuzz/Operacoes.h"
 
+#include <cmath>
+#include <cstdlib>
+
 namespace zuvo::fuzz {
 
 std::vector<const teste::Familia*> FamiliasDoModelo(TZuvoECFModelo Modelo) {
@@ -20,13 +23,19 @@ void Prepara(TZuvoECF& Ecf, const teste::Familia& F, HeadlessToolkit& Toolkit) {
 
 namespace {
 
+/// A number a query reports comes from the answer's digits: a garbled answer
+/// must raise, never turn into NaN or infinity.
+void Finito(double Valor) {
+  if (!std::isfinite(Valor)) std::abort();
+}
+
 void Operacao(TZuvoECF& Ecf, const teste::Familia& F, int Indice) {
   switch (Indice) {
     case 0: Ecf.Estado(); break;
-    case 1: Ecf.SubTotal(); break;
+    case 1: Finito(Ecf.SubTotal()); break;
     case 2: Ecf.VendeItem("7891234", "CAFE TORRADO", F.Aliquota, 2, 3.45); break;
     case 3: Ecf.NumCupom(); break;
-    case 4: Ecf.TotalPago(); break;
+    case 4: Finito(Ecf.TotalPago()); break;
     case 5: Ecf.AbreCupom(); break;
     case 6: Ecf.EfetuaPagamento(F.FormaDinheiro, 10); break;
     case 7: Ecf.CarregaAliquotas(); break;

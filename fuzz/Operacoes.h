@@ -28,7 +28,8 @@ void Prepara(TZuvoECF& Ecf, const teste::Familia& F, HeadlessToolkit& Toolkit);
 /// Activates Ecf and runs kPorSessao operations from Inicio (mod
 /// kOperacoes). A printer's refusal or silence ends an operation with the
 /// library's own Exception, which is an answer like any other here; any
-/// other exception passes on (a fault in the code under test).
+/// other exception passes on (a fault in the code under test), and a
+/// subtotal or total paid that is not a finite number aborts.
 void Sessao(TZuvoECF& Ecf, const teste::Familia& F, int Inicio);
 
 }  // namespace zuvo::fuzz
