@@ -27,6 +27,11 @@ struct Ambiente {
     SetPlataforma(&Plataforma);
     SetToolkit(&Toolkit);
   }
+  ~Ambiente() {
+    SetPlataforma(nullptr);
+    SetToolkit(nullptr);
+    std::filesystem::remove_all(Plataforma.PastaPrograma());
+  }
 };
 
 void Grava(const std::string& Caminho, const uint8_t* Dados, size_t Tamanho) {
@@ -37,7 +42,8 @@ void Grava(const std::string& Caminho, const uint8_t* Dados, size_t Tamanho) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Dados, size_t Tamanho) {
-  static Ambiente* amb = new Ambiente;
+  static Ambiente ambiente;
+  Ambiente* amb = &ambiente;
   if (Tamanho < 1 || amb->Familias.empty()) return 0;
   const teste::Familia& f = *amb->Familias[(Dados[0] >> 4) % amb->Familias.size()];
   const int inicio = Dados[0] & 0x0F;

@@ -6,6 +6,7 @@
 //   2: the bank-check layouts file.
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -49,8 +50,15 @@ void FiscNET(const std::string& Texto) {
     std::abort();
 }
 
+/// The target's folder, removed when the run ends.
+struct Pasta {
+  std::string Caminho = fuzz::PastaTemporaria("zuvo-fuzz-chq");
+  ~Pasta() { std::filesystem::remove_all(Caminho); }
+};
+
 void Cheques(const std::string& Texto) {
-  static const std::string arquivo = fuzz::PastaTemporaria("zuvo-fuzz-chq") + "BemaFi32.ini";
+  static const Pasta pasta;
+  const std::string arquivo = pasta.Caminho + "BemaFi32.ini";
   {
     std::ofstream f(arquivo, std::ios::binary | std::ios::trunc);
     f << Texto;

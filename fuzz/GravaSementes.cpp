@@ -6,6 +6,9 @@
 // layouts seed the text target.
 //
 //   grava-sementes PASTA   (writes PASTA/familia_<Nome>, simulador, textos)
+//
+// Each session is also replayed as the family target replays it; the program
+// fails when a replay does not write what the driver wrote to the simulator.
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -44,7 +47,22 @@ struct Conversa {
   std::string Respostas;
 };
 
+/// The system's clocks with a folder of its own: files a driver keeps beside
+/// the program (DataRegis's frame sequence) start absent in every session,
+/// as they do for every input of the family target.
+class PlataformaPasta : public PlataformaSistema {
+ public:
+  PlataformaPasta() : fPasta(fuzz::PastaTemporaria("zuvo-sementes")) {}
+  ~PlataformaPasta() override { fs::remove_all(fPasta); }
+  std::string PastaPrograma() override { return fPasta; }
+
+ private:
+  std::string fPasta;
+};
+
 Conversa Grava(const teste::Familia& F, int Inicio, HeadlessToolkit& Toolkit) {
+  PlataformaPasta plataforma;
+  SetPlataforma(&plataforma);
   std::unique_ptr<sim::Simulador> s = sim::CriaSimulador(F.Nome, F.Opcoes);
   Conversa c;
   bool respondendo = false;
@@ -65,6 +83,7 @@ Conversa Grava(const teste::Familia& F, int Inicio, HeadlessToolkit& Toolkit) {
     }
   };
   fuzz::Sessao(ecf, F, Inicio);
+  SetPlataforma(nullptr);
   return c;
 }
 
@@ -72,7 +91,7 @@ Conversa Grava(const teste::Familia& F, int Inicio, HeadlessToolkit& Toolkit) {
 /// as the family target does: true when the driver wrote the same bytes as
 /// against the simulator, i.e. the seed leads the target through the session.
 bool Repete(const teste::Familia& F, int Inicio, const Conversa& C, HeadlessToolkit& Toolkit) {
-  fuzz::PlataformaVirtual plataforma("/nonexistent/");
+  fuzz::PlataformaVirtual plataforma(fuzz::PastaTemporaria("zuvo-sementes"));
   SetPlataforma(&plataforma);
   Toolkit = HeadlessToolkit();
   fuzz::CanalAlimentado canal(reinterpret_cast<const uint8_t*>(C.Pedacos.data()),
@@ -85,6 +104,7 @@ bool Repete(const teste::Familia& F, int Inicio, const Conversa& C, HeadlessTool
     fuzz::Sessao(ecf, F, Inicio);
   }
   SetPlataforma(nullptr);
+  fs::remove_all(plataforma.PastaPrograma());
   return canal.Escrito() == C.Escrito;
 }
 
@@ -100,6 +120,7 @@ int main(int argc, char** argv) {
   SetToolkit(&toolkit);
   const auto& familias = teste::Familias();
   std::string respostasFiscNET;
+  int naoRepetidas = 0;
   for (size_t i = 0; i < familias.size(); ++i) {
     const teste::Familia& f = familias[i];
     const auto geracoes = fuzz::FamiliasDoModelo(f.Modelo);
@@ -135,7 +156,7 @@ int main(int argc, char** argv) {
     for (int inicio = 0; inicio < fuzz::kOperacoes; ++inicio) {
       toolkit = HeadlessToolkit();
       const Conversa c = Grava(f, inicio, toolkit);
-      if (!Repete(f, inicio, c, toolkit)) divergentes++;
+      if (!Repete(f, inicio, c, toolkit)) divergentes++, naoRepetidas++;
       Grava(alvo / (f.NomeTeste() + "_sessao" + std::to_string(inicio)),
             std::string(1, static_cast<char>(geracao << 4 | inicio)) + c.Pedacos);
       escrito += c.Escrito;
@@ -170,5 +191,6 @@ int main(int argc, char** argv) {
     chq += '\n';
   }
   Grava(pasta / "textos" / "cheques", std::string(1, '\2') + chq);
-  return 0;
+  // A session the target cannot replay would seed it with the wrong answers.
+  return naoRepetidas == 0 ? 0 : 1;
 }
