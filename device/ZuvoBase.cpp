@@ -135,6 +135,7 @@ bool TZuvoDevice::EhSerial() const {
   // While open, the answer given when it was opened holds: a USB adapter
   // pulled out must not turn the port into a file written under /dev.
   if (fAtivo) return fAtivoSerial;
+  if (fCanal) return true;
   return EhNomeCOM(fPorta) || CaminhoEhTerminal(fPorta);
 }
 
@@ -157,7 +158,9 @@ void TZuvoDevice::Ativar() {
   if (fAtivo) return;
   if (fPorta.empty()) throw Exception("Porta não definida");
 
-  if (EhSerial()) {
+  if (fCanal) {
+    fAtivoSerial = true;
+  } else if (EhSerial()) {
     try {
       fSerial->Close();
       DefinePrazoEscrita(0);
@@ -190,13 +193,13 @@ void TZuvoDevice::Ativar() {
 
 void TZuvoDevice::Desativar() {
   if (!fAtivo) return;
-  if (fAtivoSerial) FechaSerialSilencioso();
+  if (fAtivoSerial && !fCanal) FechaSerialSilencioso();
   fAtivo = false;
   fAtivoSerial = false;
 }
 
 bool TZuvoDevice::EmLinha(int TimeOut) {
-  if (!EhSerial()) return true;
+  if (!EhSerial() || fCanal) return true;
   if (!fSerial->InstanceActive()) return false;
   if (TimeOut < 1) TimeOut = 1;
 
@@ -247,11 +250,13 @@ void TZuvoDevice::DefinePrazoEscrita(int Ms) {
 }
 
 void TZuvoDevice::Escreve(const std::string& Dados, int PrazoMs) {
+  if (fCanal) return fCanal->Escreve(Dados);
   DefinePrazoEscrita(PrazoMs);
   fSerial->SendString(Dados);
 }
 
 std::string TZuvoDevice::Recebe(int Ms) {
+  if (fCanal) return fCanal->Recebe(Ms);
   try {
     return fSerial->RecvPacket(Ms);
   } catch (const ESerialError&) {
@@ -260,6 +265,7 @@ std::string TZuvoDevice::Recebe(int Ms) {
 }
 
 int TZuvoDevice::RecebeByte(int Ms) {
+  if (fCanal) return fCanal->RecebeByte(Ms);
   try {
     // RecvByte answers 0 for "nothing": a real 0 byte is told apart by the
     // port's error code.
@@ -271,6 +277,7 @@ int TZuvoDevice::RecebeByte(int Ms) {
 }
 
 void TZuvoDevice::Esvazia() {
+  if (fCanal) return fCanal->Esvazia();
   try {
     fSerial->Purge();
   } catch (const ESerialError&) {
@@ -278,9 +285,13 @@ void TZuvoDevice::Esvazia() {
   }
 }
 
-void TZuvoDevice::SetDTR(bool Valor) { fSerial->SetDTR(Valor); }
-void TZuvoDevice::SetRTS(bool Valor) { fSerial->SetRTS(Valor); }
-bool TZuvoDevice::CTS() { return fSerial->CTS(); }
+void TZuvoDevice::SetDTR(bool Valor) {
+  if (!fCanal) fSerial->SetDTR(Valor);
+}
+void TZuvoDevice::SetRTS(bool Valor) {
+  if (!fCanal) fSerial->SetRTS(Valor);
+}
+bool TZuvoDevice::CTS() { return fCanal || fSerial->CTS(); }
 
 void TZuvoDevice::ConfiguraSerial() {
   if (!fSerial->InstanceActive()) return;

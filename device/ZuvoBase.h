@@ -35,6 +35,23 @@ class TZuvoComponent {
   static std::string Sobre();
 };
 
+/// Where the byte-level operations go in place of the serial port: answers
+/// kept in memory (a fuzz target feeding arbitrary bytes through the command
+/// cycle). A channel has no modem lines and is always on line. Its reads run
+/// on the platform's clock: a read that finds nothing spends its Ms there, so
+/// a test platform times out at once instead of waiting.
+class CanalBytes {
+ public:
+  virtual ~CanalBytes() = default;
+  virtual void Escreve(const std::string& Dados) = 0;
+  /// What arrives within Ms; "" when nothing did.
+  virtual std::string Recebe(int Ms) = 0;
+  /// One byte within Ms; -1 when none arrived.
+  virtual int RecebeByte(int Ms) = 0;
+  /// Discards what arrived and was not read.
+  virtual void Esvazia() = 0;
+};
+
 class TZuvoDevice {
  public:
   TZuvoDevice();
@@ -116,6 +133,9 @@ class TZuvoDevice {
   /// The serial port object, for the device's own tests and tools (a byte
   /// recorder in a benchmark). Drivers never use it.
   TBlockSerial& Serial() { return *fSerial; }
+  /// Sends the byte-level operations to Canal (not owned) instead of the
+  /// serial port; nullptr goes back to the port. Set while not Ativo.
+  void SetCanal(CanalBytes* Canal) { fCanal = Canal; }
 
  private:
   void FechaSerialSilencioso();
@@ -136,6 +156,7 @@ class TZuvoDevice {
   TZuvoHandShake fHandShake = hsNenhum;
   int fTag = 0;
   std::unique_ptr<TBlockSerial> fSerial;
+  CanalBytes* fCanal = nullptr;
 };
 
 }  // namespace zuvo

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <memory>
 #include <sstream>
+#include <utility>
 #include <vector>
 
 #include "core/ZuvoUI.h"
@@ -487,4 +488,51 @@ TEST_F(DispositivoPty, EmLinhaSegueALinhaDeHandshake) {
   EXPECT_TRUE(d.EmLinha(5));
   EXPECT_EQ(eventos, 0);
   ToolkitHeadlessPadrao().AoProcessarEventos = nullptr;
+}
+
+// A device on a channel (a fuzz target's answers in memory) never opens the
+// port it is named after, and every byte goes through the channel.
+namespace {
+class CanalEco : public CanalBytes {
+ public:
+  void Escreve(const std::string& Dados) override { Escrito += Dados, Fila += "<" + Dados + ">"; }
+  std::string Recebe(int) override { return std::exchange(Fila, ""); }
+  int RecebeByte(int) override {
+    if (Fila.empty()) return -1;
+    const int b = static_cast<unsigned char>(Fila[0]);
+    Fila.erase(0, 1);
+    return b;
+  }
+  void Esvazia() override { Fila.clear(); }
+  std::string Escrito, Fila;
+};
+}  // namespace
+
+TEST(DispositivoCanal, BytesPassamPeloCanalSemAbrirAPorta) {
+  TZuvoDevice d;
+  d.SetPorta("/dev/ttyS77");  // absent: opened for real, Ativar would fail
+  CanalEco canal;
+  d.SetCanal(&canal);
+  d.SetHandShake(hsRTS_CTS);
+  ASSERT_NO_THROW(d.Ativar());
+  EXPECT_TRUE(d.Ativo());
+  EXPECT_TRUE(d.EhSerial());
+  EXPECT_FALSE(d.Serial().InstanceActive());
+  EXPECT_TRUE(d.EmLinha(5));
+  EXPECT_TRUE(d.CTS());
+  d.SetDTR(true);
+
+  d.Escreve("AB");
+  EXPECT_EQ(d.RecebeByte(100), '<');
+  EXPECT_EQ(d.Recebe(100), "AB>");
+  EXPECT_EQ(d.RecebeByte(100), -1);
+  d.EnviaString("C");
+  d.Esvazia();
+  EXPECT_EQ(d.Recebe(100), "");
+  EXPECT_EQ(canal.Escrito, "ABC");
+  d.Desativar();
+  EXPECT_FALSE(d.Ativo());
+
+  d.SetCanal(nullptr);
+  EXPECT_THROW(d.Ativar(), ESerialError);
 }
