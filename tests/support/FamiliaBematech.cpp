@@ -23,6 +23,9 @@ zuvo::teste::Familia Bematech(const std::string& Variante, bool MFD, bool Termic
   f.TimeOut = MFD ? 2 : 1;
   // A silent Bematech never acknowledges the frame.
   f.MsgSemResposta = "não responde (ACK = 0)";
+  // A payment first reads the payment-method table, which gives the
+  // printer 5 s to send its 1925 bytes.
+  f.LimitesFalhaMs["Cortada"] = 6500;
   return f;
 }
 
