@@ -23,75 +23,20 @@
 #include <vector>
 
 #include "component/ZuvoECF.h"
+#include "Medicao.h"
 #include "sim/Simulador.h"
 
 namespace {
+
+using namespace zuvo::bench;
 
 struct Troca {
   std::string Escrito;
   size_t Lidos = 0;
 };
 
-struct Medida {
-  double Parede = 0;  // seconds
-  double Cpu = 0;     // seconds, user + system of this process
-};
-
-double CpuAgora() {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec +
-         u.ru_stime.tv_usec / 1e6;
-}
-
-double ParedeAgora() {
-  using namespace std::chrono;
-  return duration<double>(steady_clock::now().time_since_epoch()).count();
-}
-
-// A simulator in a child process; the destructor stops it.
-class SimuladorFilho {
- public:
-  explicit SimuladorFilho(int Baud) {
-    int ida[2], volta[2];
-    if (pipe(ida) != 0 || pipe(volta) != 0) std::exit(1);
-    fPid = fork();
-    if (fPid == 0) {
-      close(ida[1]);
-      close(volta[0]);
-      auto sim = zuvo::sim::CriaSimulador("Bematech", {});
-      if (!sim) _exit(3);
-      sim->SetBaud(Baud);
-      std::string porta = sim->Porta() + "\n";
-      if (write(volta[1], porta.data(), porta.size()) < 0) _exit(4);
-      char c;
-      while (read(ida[0], &c, 1) > 0) {
-      }
-      sim->Para();
-      _exit(0);
-    }
-    close(ida[0]);
-    close(volta[1]);
-    fControle = ida[1];
-    char c;
-    while (read(volta[0], &c, 1) == 1 && c != '\n') fPorta += c;
-    close(volta[0]);
-  }
-  ~SimuladorFilho() {
-    close(fControle);
-    int st;
-    waitpid(fPid, &st, 0);
-  }
-  const std::string& Porta() const { return fPorta; }
-
- private:
-  pid_t fPid = -1;
-  int fControle = -1;
-  std::string fPorta;
-};
-
 Medida RodaBiblioteca(int Baud, int Itens, int Status, std::vector<Troca>& Conversa) {
-  SimuladorFilho sim(Baud);
+  SimuladorFilho sim("Bematech", {}, Baud);
   zuvo::TZuvoECF ecf;
   ecf.SetModelo(zuvo::ecfBematech);
   ecf.SetPorta(sim.Porta());
@@ -124,7 +69,7 @@ Medida RodaBiblioteca(int Baud, int Itens, int Status, std::vector<Troca>& Conve
 }
 
 Medida RodaPiso(int Baud, const std::vector<Troca>& Conversa, int& Falhas) {
-  SimuladorFilho sim(Baud);
+  SimuladorFilho sim("Bematech", {}, Baud);
   int fd = open(sim.Porta().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
   termios t{};
   tcgetattr(fd, &t);

@@ -40,36 +40,20 @@
 #include "component/ZuvoECF.h"
 #include "core/ZuvoPlataforma.h"
 #include "core/ZuvoUI.h"
-#include "sim/ImpressoraFiscal.h"
+#include "Medicao.h"
 #include "sim/Simulador.h"
 #include "support/Familia.h"
 
 namespace {
 
 using zuvo::teste::Familia;
+using namespace zuvo::bench;
 
 struct Troca {
   std::string Escrito;
   std::string Lido;
   int DescansoMs = 0;  // the protocol's rest after this exchange
 };
-
-struct Medida {
-  double Parede = 0;  // seconds
-  double Cpu = 0;     // seconds, user + system of this process
-};
-
-double CpuAgora() {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec +
-         u.ru_stime.tv_usec / 1e6;
-}
-
-double ParedeAgora() {
-  using namespace std::chrono;
-  return duration<double>(steady_clock::now().time_since_epoch()).count();
-}
 
 // The real clock and sleeps, but the files a driver keeps beside the
 // executable go to a fresh folder for each run (a run starts from a new day).
@@ -99,50 +83,6 @@ class PlataformaBench : public zuvo::PlataformaSistema {
 // The instant both runs' simulators read as now.
 std::time_t gRelogio = 0;
 
-// A simulator in a child process; the destructor stops it.
-class SimuladorFilho {
- public:
-  SimuladorFilho(const Familia& F, int Baud) {
-    int ida[2], volta[2];
-    if (pipe(ida) != 0 || pipe(volta) != 0) std::exit(1);
-    fPid = fork();
-    if (fPid == 0) {
-      close(ida[1]);
-      close(volta[0]);
-      zuvo::sim::ImpressoraFiscal::ParaRelogioDoProcesso(gRelogio);
-      auto sim = zuvo::sim::CriaSimulador(F.Nome, F.Opcoes);
-      if (!sim) _exit(3);
-      sim->SetBaud(Baud);
-      std::string porta = sim->Porta() + "\n";
-      if (write(volta[1], porta.data(), porta.size()) < 0) _exit(4);
-      char c;
-      while (read(ida[0], &c, 1) > 0) {
-      }
-      sim->Para();
-      _exit(0);
-    }
-    close(ida[0]);
-    close(volta[1]);
-    fControle = ida[1];
-    char c;
-    while (read(volta[0], &c, 1) == 1 && c != '\n') fPorta += c;
-    close(volta[0]);
-  }
-  ~SimuladorFilho() {
-    close(fControle);
-    int st;
-    waitpid(fPid, &st, 0);
-  }
-  SimuladorFilho(const SimuladorFilho&) = delete;
-  SimuladorFilho& operator=(const SimuladorFilho&) = delete;
-  const std::string& Porta() const { return fPorta; }
-
- private:
-  pid_t fPid = -1;
-  int fControle = -1;
-  std::string fPorta;
-};
-
 // The line speed the family's driver sets the port to.
 int BaudDaFamilia(const Familia& F) {
   zuvo::TZuvoECF ecf;
@@ -158,7 +98,7 @@ Medida RodaBiblioteca(const Familia& F, int Baud, int Itens, int Status,
   zuvo::SetPlataforma(&plataforma);
   zuvo::HeadlessToolkit toolkit;
   zuvo::SetToolkit(&toolkit);
-  SimuladorFilho sim(F, Baud);
+  SimuladorFilho sim(F.Nome, F.Opcoes, Baud, gRelogio);
   Medida m;
   {
     zuvo::TZuvoECF ecf;
@@ -222,7 +162,7 @@ std::string Visivel(const std::string& Bytes) {
 // Prints the first difference and returns false on a mismatch.
 Medida RodaPiso(const Familia& F, int Baud, const std::vector<Troca>& Conversa, size_t Inicio,
                 bool& Confere) {
-  SimuladorFilho sim(F, Baud);
+  SimuladorFilho sim(F.Nome, F.Opcoes, Baud, gRelogio);
   int fd = open(sim.Porta().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
   if (fd < 0) {
     std::fprintf(stderr, "%s: cannot open %s\n", F.NomeTeste().c_str(), sim.Porta().c_str());

@@ -1,6 +1,7 @@
 #include "sim/Formatos.h"
 
 #include <algorithm>
+#include <chrono>
 
 namespace zuvo::sim {
 
@@ -125,6 +126,12 @@ long LeDdMmAa(const std::string& S) {
   const int d = static_cast<int>(Digitos(S.substr(0, 2))), m = static_cast<int>(Digitos(S.substr(2, 2)));
   if (d < 1 || d > 31 || m < 1 || m > 12) return -1;
   return DiaDe(2000 + static_cast<int>(Digitos(S.substr(4, 2))), m, d);
+}
+
+int64_t AgoraMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
 }
 
 }  // namespace zuvo::sim

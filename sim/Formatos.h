@@ -44,4 +44,11 @@ std::string TextoDia(long Dia, const std::string& Formato);
 /// "ddmmyy" as a day; -1 when it is not a date.
 long LeDdMmAa(const std::string& S);
 
+/// Milliseconds on the steady clock (only differences mean anything).
+int64_t AgoraMs();
+/// The byte value of C, 0 to 255.
+inline unsigned Byte(char C) { return static_cast<unsigned char>(C); }
+/// "Busy until": a printer whose printing never ends (a fault).
+inline constexpr int64_t kSempre = INT64_MAX;
+
 }  // namespace zuvo::sim

@@ -30,17 +30,6 @@ const int kAliquotasLotada = 0x08; // ST2
 const int kSemAliquota = 0x10;     // ST2
 const int kTipoParametro = 0x80;   // ST2
 
-// The printer busy for good (a fault: printing never ends).
-const int64_t kSempre = std::numeric_limits<int64_t>::max();
-
-int64_t AgoraMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-
-unsigned Byte(char c) { return static_cast<unsigned char>(c); }
-
 ModeloImpressora Modelo(const OpcoesSimulador& O) {
   ModeloImpressora m;
   m.Colunas = O.Colunas > 0 ? O.Colunas : 48;

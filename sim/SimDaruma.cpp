@@ -16,12 +16,6 @@ const char CR = 13;
 const char LF = 10;
 const char FIM = static_cast<char>(255);
 
-int64_t AgoraMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-
 char Hex(int V) { return "0123456789ABCDEF"[V & 15]; }
 
 unsigned char Xor(const std::string& S) {

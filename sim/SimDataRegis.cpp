@@ -21,17 +21,6 @@ const char FE = static_cast<char>(0xFE);
 // Data bytes the printer puts in one block of an answer.
 const size_t kTamanhoBloco = 128;
 
-// The printer busy for good (a fault: printing never ends).
-const int64_t kSempre = std::numeric_limits<int64_t>::max();
-
-int64_t AgoraMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-
-unsigned Byte(char c) { return static_cast<unsigned char>(c); }
-
 std::string Versao(const OpcoesSimulador& O) {
   return SoDigitos(O.Variante) && O.Variante.size() == 2 ? O.Variante : "05";
 }

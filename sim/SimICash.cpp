@@ -17,17 +17,6 @@ const char NACK = 0x0F;
 
 // A frame longer than any command is noise: dropped.
 const size_t kMaxQuadro = 1024;
-// The printer busy for good (a fault: printing never ends).
-const int64_t kSempre = std::numeric_limits<int64_t>::max();
-
-int64_t AgoraMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-
-unsigned Byte(char c) { return static_cast<unsigned char>(c); }
-
 // STX + Texto + ETX + the 16-bit sum of those bytes, high byte first: the
 // frame of a command and of a data block alike.
 std::string Quadro(const std::string& Texto) {

@@ -18,12 +18,6 @@ const char LF = 10;
 // The longest command a printer keeps while it waits for the "}".
 constexpr size_t kMaiorComando = 1024;
 
-int64_t AgoraMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-
 ModeloImpressora Modelo() {
   ModeloImpressora m;
   m.Modelo = "QUATTRO QT-1000";

@@ -39,18 +39,8 @@ const int kParametros = 136;
 const int kParametrosPagamento = 141;
 const int kSemVinculado = 146;
 
-// The printer busy for good (a fault: printing never ends).
-const int64_t kSempre = std::numeric_limits<int64_t>::max();
 // A frame left incomplete this long is given up.
 const int64_t kParcialMs = 1000;
-
-int64_t AgoraMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-
-unsigned char Byte(char c) { return static_cast<unsigned char>(c); }
 
 // Texto right-aligned in Tamanho, filled with Com on the left (cut when longer).
 std::string Direita(const std::string& Texto, size_t Tamanho, char Com = ' ') {

@@ -14,14 +14,6 @@ const char ESC = 27;
 const char LF = 10;
 constexpr int kColunas = 40;
 constexpr size_t kAliquotas = 15, kFormas = 10;
-constexpr int64_t kSempre = std::numeric_limits<int64_t>::max();
-
-int64_t AgoraMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-
 std::string Pad(const std::string& Texto, size_t Tamanho) { return Completa(Texto.substr(0, Tamanho), Tamanho); }
 
 struct GeracaoSweda {

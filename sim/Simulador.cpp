@@ -1,5 +1,7 @@
 #include "sim/Simulador.h"
 
+#include "sim/Formatos.h"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,14 +15,6 @@ namespace zuvo::sim {
 Simulador::Simulador() = default;
 
 Simulador::~Simulador() { Para(); }
-
-namespace {
-int64_t AgoraMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-}  // namespace
 
 void Simulador::Inicia() {
   fPar.Inicia([this](const std::string& pendente, PtyPar::Saida& out) -> size_t {

@@ -1,0 +1,82 @@
+// What the benchmarks share: a simulator in a child process (so the CPU
+// time measured is the library's, or the floor's, alone) and the clocks.
+#pragma once
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+
+#include "sim/ImpressoraFiscal.h"
+#include "sim/Simulador.h"
+
+namespace zuvo::bench {
+
+struct Medida {
+  double Parede = 0;  // seconds
+  double Cpu = 0;     // seconds, user + system of this process
+};
+
+inline double CpuAgora() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec +
+         u.ru_stime.tv_usec / 1e6;
+}
+
+inline double ParedeAgora() {
+  using namespace std::chrono;
+  return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+// A simulator of Familia in a child process; the destructor stops it. With
+// Relogio, the child's printers read that stopped instant as now.
+class SimuladorFilho {
+ public:
+  SimuladorFilho(const std::string& Familia, const sim::OpcoesSimulador& Opcoes, int Baud,
+                 std::time_t Relogio = 0) {
+    int ida[2], volta[2];
+    if (pipe(ida) != 0 || pipe(volta) != 0) std::exit(1);
+    fPid = fork();
+    if (fPid == 0) {
+      close(ida[1]);
+      close(volta[0]);
+      sim::ImpressoraFiscal::ParaRelogioDoProcesso(Relogio);
+      auto s = sim::CriaSimulador(Familia, Opcoes);
+      if (!s) _exit(3);
+      s->SetBaud(Baud);
+      std::string porta = s->Porta() + "\n";
+      if (write(volta[1], porta.data(), porta.size()) < 0) _exit(4);
+      char c;
+      while (read(ida[0], &c, 1) > 0) {
+      }
+      s->Para();
+      _exit(0);
+    }
+    close(ida[0]);
+    close(volta[1]);
+    fControle = ida[1];
+    char c;
+    while (read(volta[0], &c, 1) == 1 && c != '\n') fPorta += c;
+    close(volta[0]);
+  }
+  ~SimuladorFilho() {
+    close(fControle);
+    int st;
+    waitpid(fPid, &st, 0);
+  }
+  SimuladorFilho(const SimuladorFilho&) = delete;
+  SimuladorFilho& operator=(const SimuladorFilho&) = delete;
+  const std::string& Porta() const { return fPorta; }
+
+ private:
+  pid_t fPid = -1;
+  int fControle = -1;
+  std::string fPorta;
+};
+
+}  // namespace zuvo::bench
