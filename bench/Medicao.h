@@ -6,10 +6,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "sim/ImpressoraFiscal.h"
 #include "sim/Simulador.h"
@@ -20,6 +22,24 @@ struct Medida {
   double Parede = 0;  // seconds
   double Cpu = 0;     // seconds, user + system of this process
 };
+
+// The median of several rounds, wall and CPU each on its own: a machine that
+// is shared (a virtual one above all) stretches single runs either way, and
+// the median of rounds run alternately is what both sides had in common.
+inline Medida Mediana(std::vector<Medida> Rodadas) {
+  Medida m;
+  if (Rodadas.empty()) return m;
+  auto meio = [&](double Medida::*Campo) {
+    std::vector<double> v;
+    for (const auto& r : Rodadas) v.push_back(r.*Campo);
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+  };
+  m.Parede = meio(&Medida::Parede);
+  m.Cpu = meio(&Medida::Cpu);
+  return m;
+}
 
 inline double CpuAgora() {
   rusage u{};

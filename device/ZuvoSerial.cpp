@@ -165,6 +165,7 @@ TBlockSerial::~TBlockSerial() {
 
 void TBlockSerial::SetLinhasModem(std::unique_ptr<LinhasModem> L) {
   fModem = L ? std::move(L) : std::make_unique<LinhasModemTermios>();
+  fTemModem = -1;
 }
 
 std::string TBlockSerial::GetErrorDesc(int Codigo) {
@@ -231,14 +232,15 @@ bool TBlockSerial::PodeTransferir() {
 
 void TBlockSerial::LeContadoresErro(int Contadores[4]) {
   serial_icounter_struct ic{};
-  if (fHandle >= 0 && ::ioctl(fHandle, TIOCGICOUNT, &ic) == 0) {
+  if (fHandle >= 0 && fTemContadores && ::ioctl(fHandle, TIOCGICOUNT, &ic) == 0) {
     Contadores[0] = ic.frame;
     Contadores[1] = ic.overrun;
     Contadores[2] = ic.buf_overrun;
     Contadores[3] = ic.parity;
-  } else {
-    for (int i = 0; i < 4; ++i) Contadores[i] = 0;
+    return;
   }
+  if (fHandle >= 0 && (errno == ENOTTY || errno == EINVAL)) fTemContadores = false;
+  for (int i = 0; i < 4; ++i) Contadores[i] = 0;
 }
 
 void TBlockSerial::VerificaErrosLinha() {
@@ -289,6 +291,7 @@ void TBlockSerial::Connect(const std::string& Porta) {
     return;
   }
   fHandle = fd;
+  fTemModem = -1;
   SetSynaError(0);
   if (!LinhasTestadasOk()) {
     // Nothing answers on the line: give the port back at once.
@@ -300,6 +303,7 @@ void TBlockSerial::Connect(const std::string& Porta) {
     return;
   }
   fInstanceActive = true;
+  fTemContadores = true;
   LeContadoresErro(fContadoresErro);
   SetRTS(true);
   SetDTR(true);
@@ -484,6 +488,8 @@ std::string TBlockSerial::LeFila(int Quantos) {
     ssize_t n = ::read(fHandle, lido.data() + total, lido.size() - total);
     if (n > 0) {
       total += static_cast<size_t>(n);
+      // A short read took the whole queue: asking again would only hear so.
+      if (total < lido.size()) break;
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
@@ -506,26 +512,24 @@ std::string TBlockSerial::RecvPacket(int Timeout) {
     return resultado;
   }
 
-  int fila = WaitingData();
-  if (fila <= 0) {
-    pollfd p{fHandle, POLLIN, 0};
-    const TPrazo limite = TPrazo::Real(Timeout);
-    int r;
-    do {
-      r = ::poll(&p, 1, limite.RestanteAte(INT32_MAX));
-    } while (r < 0 && errno == EINTR);
-    if (r < 0) {
-      ErroSistema(errno, "poll");
-    } else if (r > 0 && (p.revents & POLLIN)) {
-      Status(HR_CanRead, "");
-      // WaitingData may still say 0 for a moment on some drivers; read a
-      // block and let read tell.
-      fila = WaitingData();
-      if (fila <= 0) fila = fRecvBuffer > 0 ? fRecvBuffer : 4096;
-    } else if (r > 0) {
-      // Hang-up or error on the line: read reports which.
-      fila = 1;
-    }
+  // One wait and one read: poll returns at once when bytes are queued, and
+  // a read of a block takes whatever is there (asking the queue's size first
+  // would only cost a call more per packet).
+  int fila = 0;
+  pollfd p{fHandle, POLLIN, 0};
+  const TPrazo limite = TPrazo::Real(Timeout);
+  int r;
+  do {
+    r = ::poll(&p, 1, limite.RestanteAte(INT32_MAX));
+  } while (r < 0 && errno == EINTR);
+  if (r < 0) {
+    ErroSistema(errno, "poll");
+  } else if (r > 0 && (p.revents & POLLIN)) {
+    Status(HR_CanRead, "");
+    fila = fRecvBuffer > 0 ? fRecvBuffer : 4096;
+  } else if (r > 0) {
+    // Hang-up or error on the line: read reports which.
+    fila = 1;
   }
   if (fLastError == 0 && fila > 0) resultado = LeFila(fila);
   if (fLastError == 0 && resultado.empty()) SetSynaError(ErrTimeout);
@@ -567,21 +571,28 @@ int TBlockSerial::WaitingDataEx() {
 }
 
 void TBlockSerial::SetDTR(bool Valor) {
-  if (fHandle >= 0 && fModem->Possui(fHandle)) fModem->SetDTR(fHandle, Valor);
+  if (fHandle >= 0 && TemModem()) fModem->SetDTR(fHandle, Valor);
 }
 
 void TBlockSerial::SetRTS(bool Valor) {
-  if (fHandle >= 0 && fModem->Possui(fHandle)) fModem->SetRTS(fHandle, Valor);
+  if (fHandle >= 0 && TemModem()) fModem->SetRTS(fHandle, Valor);
 }
 
 bool TBlockSerial::CTS() {
   if (fHandle < 0) return false;
-  return !fModem->Possui(fHandle) || fModem->CTS(fHandle);
+  return !TemModem() || fModem->CTS(fHandle);
 }
 
 bool TBlockSerial::DSR() {
   if (fHandle < 0) return false;
-  return !fModem->Possui(fHandle) || fModem->DSR(fHandle);
+  return !TemModem() || fModem->DSR(fHandle);
+}
+
+bool TBlockSerial::TemModem() {
+  // A port has its lines or not for as long as it is open: the lines are read
+  // before every command, and asking twice would double the calls.
+  if (fTemModem < 0) fTemModem = fModem->Possui(fHandle) ? 1 : 0;
+  return fTemModem == 1;
 }
 
 }  // namespace zuvo

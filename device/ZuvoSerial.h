@@ -172,6 +172,12 @@ class TBlockSerial {
   std::string fLastErrorDesc;
   std::unique_ptr<LinhasModem> fModem;
   int fContadoresErro[4] = {0, 0, 0, 0};
+  // A port whose driver keeps no error counters (a pseudo-terminal, many USB
+  // adapters) is not asked again on every read and write.
+  bool fTemContadores = true;
+  // Whether the open port has modem lines, asked once per open (-1: not yet).
+  int fTemModem = -1;
+  bool TemModem();
 };
 
 }  // namespace zuvo

@@ -174,9 +174,12 @@ bool TZuvoECFSweda::VerificaFimLeitura(const std::string& Retorno) {
 }
 
 bool TZuvoECFSweda::VerificaFimImpressao() {
-  if (fInicioDefinido && !fInicioVerificaImpressao.Venceu()) {
-    Dorme(100);
-    return false;
+  // The printer is not asked before it can have finished printing what it
+  // was sent: a rest it needs (the window stays alive meanwhile), and the
+  // question follows it at once.
+  while (fInicioDefinido && !fInicioVerificaImpressao.Venceu()) {
+    Descansa(fInicioVerificaImpressao.RestanteAte(100));
+    Toolkit().processEvents();
   }
   // A printer still printing does not answer "271"; once done it reports
   // the document number.
@@ -648,11 +651,10 @@ void TZuvoECFSweda::VendeItem(const std::string& Codigo, const std::string& Desc
     desconto = fGeracao <= 3 ? "02" + Percentual(DescontoPorc) + valor : "020000" + valor;
   }
 
-  {
-    Restaura intervalo(Config().IntervaloAposComando);
-    SetIntervaloAposComando(std::max(200, IntervaloAposComando()));
-    EnviaComando(cmd, 5, 5);
-  }
+  EnviaComando(cmd, 5, 5);
+  // The printer takes no command for 200 ms after an item: the pause after
+  // the command is stretched to that.
+  Descansa(std::max(0, 200 - IntervaloAposComando()));
   fMarcaPagamento = -1;
   if (!desconto.empty()) EnviaComando(desconto);
 }
