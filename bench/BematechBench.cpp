@@ -143,7 +143,7 @@ int main(int argc, char** argv) {
   std::printf("Bematech: a %d-item receipt and %d status commands, IntervaloAposComando 0, "
               "median of %d rounds\n",
               itens, status, rodadas);
-  for (int baud : {0}) {
+  for (int baud : {9600, 0}) {
     std::vector<Medida> lib, piso, pisoPurga;
     size_t trocas = 0;
     int falhas = 0;
