@@ -13,6 +13,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -481,22 +483,25 @@ void TBlockSerial::SendString(const std::string& Data) {
 }
 
 std::string TBlockSerial::LeFila(int Quantos) {
+  // Read through a buffer on the stack: the answer is a few bytes most of the
+  // time, and a string of the whole block would be allocated and cleared for
+  // every packet.
   std::string lido;
-  lido.resize(static_cast<size_t>(Quantos));
-  size_t total = 0;
-  while (total < lido.size()) {
-    ssize_t n = ::read(fHandle, lido.data() + total, lido.size() - total);
+  char bloco[4096];
+  const size_t quantos = static_cast<size_t>(std::max(Quantos, 0));
+  while (lido.size() < quantos) {
+    const size_t pede = std::min(sizeof(bloco), quantos - lido.size());
+    ssize_t n = ::read(fHandle, bloco, pede);
     if (n > 0) {
-      total += static_cast<size_t>(n);
+      lido.append(bloco, static_cast<size_t>(n));
       // A short read took the whole queue: asking again would only hear so.
-      if (total < lido.size()) break;
+      if (static_cast<size_t>(n) < pede) break;
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) ErroSistema(errno, "read");
     break;  // 0 or EAGAIN: the queue is drained
   }
-  lido.resize(total);
   return lido;
 }
 

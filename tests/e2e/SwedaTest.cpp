@@ -138,6 +138,22 @@ TEST_P(SwedaE2E, ReceiptCommandsFollowTheGenerationLayout) {
   EXPECT_EQ(ecf.Estado(), estLivre);
 }
 
+// The printer takes no command for 200 ms after an item; a longer pause the
+// user set covers it (not added on top).
+TEST_P(SwedaE2E, AnItemIsFollowedByThePrintersPause) {
+  ecf.AbreCupom();
+  int64_t antes = amb.Plataforma.Dormido();
+  ecf.VendeItem("1", "ARROZ", "18", 1, 2);
+  EXPECT_GE(amb.Plataforma.Dormido() - antes, 200);
+  ecf.SetIntervaloAposComando(300);
+  antes = amb.Plataforma.Dormido();
+  ecf.VendeItem("2", "FEIJAO", "18", 1, 2);
+  EXPECT_GE(amb.Plataforma.Dormido() - antes, 300);
+  EXPECT_LT(amb.Plataforma.Dormido() - antes, 500);
+  ecf.SetIntervaloAposComando(0);
+  ecf.CancelaCupom();
+}
+
 TEST_P(SwedaE2E, LinkedReceiptInTwoCopies) {
   const int g = G();
   ecf.AbreCupom();
