@@ -35,7 +35,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <ctime>
 #include <string>
 #include <thread>
@@ -59,31 +58,6 @@ struct Troca {
   int DescansoMs = 0;  // the protocol's rest after this exchange
 };
 
-// The real clock and sleeps, but the files a driver keeps beside the
-// executable go to a fresh folder for each run (a run starts from a new day).
-class PlataformaBench : public zuvo::PlataformaSistema {
- public:
-  PlataformaBench() {
-    char modelo[] = "/tmp/zuvo-bench-XXXXXX";
-    if (::mkdtemp(modelo)) fPasta = modelo;
-  }
-  ~PlataformaBench() override {
-    std::error_code erro;
-    if (!fPasta.empty()) std::filesystem::remove_all(fPasta, erro);
-  }
-  std::string PastaPrograma() override { return fPasta + "/"; }
-  // A rest the protocol asks for goes into the conversation, for the floor.
-  void Descansa(int Ms) override {
-    if (fConversa && !fConversa->empty()) fConversa->back().DescansoMs += std::max(Ms, 0);
-    Dorme(Ms);
-  }
-  void SetConversa(std::vector<Troca>* Conversa) { fConversa = Conversa; }
-
- private:
-  std::string fPasta;
-  std::vector<Troca>* fConversa = nullptr;
-};
-
 // The instant both runs' simulators read as now.
 std::time_t gRelogio = 0;
 
@@ -98,7 +72,10 @@ int BaudDaFamilia(const Familia& F) {
 Medida RodaBiblioteca(const Familia& F, int Baud, int Itens, int Status,
                       std::vector<Troca>& Conversa, size_t& Inicio) {
   PlataformaBench plataforma;
-  plataforma.SetConversa(&Conversa);
+  // A rest the protocol asks for goes into the conversation, for the floor.
+  plataforma.AoDescansar = [&Conversa](int Ms) {
+    if (!Conversa.empty()) Conversa.back().DescansoMs += std::max(Ms, 0);
+  };
   zuvo::SetPlataforma(&plataforma);
   zuvo::HeadlessToolkit toolkit;
   zuvo::SetToolkit(&toolkit);

@@ -10,9 +10,12 @@
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "core/ZuvoPlataforma.h"
 #include "sim/ImpressoraFiscal.h"
 #include "sim/Simulador.h"
 
@@ -52,6 +55,32 @@ inline double ParedeAgora() {
   using namespace std::chrono;
   return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
+
+// The real clock and sleeps, but the files a driver keeps beside the
+// executable go to a fresh folder for each run (a run starts from a new day).
+// AoDescansar hears every rest the protocol asks for.
+class PlataformaBench : public PlataformaSistema {
+ public:
+  PlataformaBench() {
+    char modelo[] = "/tmp/zuvo-bench-XXXXXX";
+    if (::mkdtemp(modelo)) fPasta = modelo;
+  }
+  ~PlataformaBench() override {
+    std::error_code erro;
+    if (!fPasta.empty()) std::filesystem::remove_all(fPasta, erro);
+  }
+  PlataformaBench(const PlataformaBench&) = delete;
+  PlataformaBench& operator=(const PlataformaBench&) = delete;
+  std::string PastaPrograma() override { return fPasta + "/"; }
+  void Descansa(int Ms) override {
+    if (AoDescansar) AoDescansar(Ms);
+    Dorme(Ms);
+  }
+  std::function<void(int)> AoDescansar;
+
+ private:
+  std::string fPasta;
+};
 
 // A simulator of Familia in a child process; the destructor stops it. With
 // Relogio, the child's printers read that stopped instant as now.

@@ -302,7 +302,7 @@ void TZuvoECFQuattro::Ativar() {
     fEmPagamento = false;
     SetNomeModelo("Quattro");
     EsvaziaPorta();
-    Dorme(100);
+    Descansa(100);  // the printer settles after the port is opened and emptied
     if (NumVersao().empty())
       throw EZuvoECFNaoInicializado("Erro inicializando a impressora " + ModeloStr());
     // The answer number a paper-end report is compared with: without it a

@@ -876,7 +876,7 @@ void TZuvoECFSweda::ImprimeCheque(const std::string& Banco, double Valor,
   EnviaComando("44" + CompletaDireita(TextoCampo(Favorecido), 80) +
                CompletaDireita(TextoCampo(Cidade), 30) + CompletaDireita("Real", 20) +
                CompletaDireita("Reais", 20));
-  Dorme(300);
+  Descansa(300);  // the check's texts are taken in before its print command
   {
     Restaura exibe(Config().ExibeMensagem);
     SetExibeMensagem(false);
