@@ -14,7 +14,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -234,14 +233,16 @@ bool TBlockSerial::PodeTransferir() {
 
 void TBlockSerial::LeContadoresErro(int Contadores[4]) {
   serial_icounter_struct ic{};
-  if (fHandle >= 0 && fTemContadores && ::ioctl(fHandle, TIOCGICOUNT, &ic) == 0) {
-    Contadores[0] = ic.frame;
-    Contadores[1] = ic.overrun;
-    Contadores[2] = ic.buf_overrun;
-    Contadores[3] = ic.parity;
-    return;
+  if (fHandle >= 0 && fTemContadores) {
+    if (::ioctl(fHandle, TIOCGICOUNT, &ic) == 0) {
+      Contadores[0] = ic.frame;
+      Contadores[1] = ic.overrun;
+      Contadores[2] = ic.buf_overrun;
+      Contadores[3] = ic.parity;
+      return;
+    }
+    if (errno == ENOTTY || errno == EINVAL) fTemContadores = false;
   }
-  if (fHandle >= 0 && (errno == ENOTTY || errno == EINVAL)) fTemContadores = false;
   for (int i = 0; i < 4; ++i) Contadores[i] = 0;
 }
 
