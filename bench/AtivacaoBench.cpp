@@ -77,13 +77,12 @@ int main(int argc, char** argv) {
   const char* uso = "usage: %s [repeticoes=5] [generation filter, e.g. Sweda]\n";
   int repeticoes = 5;
   if (argc > 1) {
-    char* fim = nullptr;
-    long n = std::strtol(argv[1], &fim, 10);
-    if (*fim != '\0' || n < 1 || n > 1000 || argc > 3) {
+    const int n = zuvo::bench::Numero(argv[1]);
+    if (n < 1 || n > 1000 || argc > 3) {
       std::printf(uso, argv[0]);
       return std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0 ? 0 : 2;
     }
-    repeticoes = static_cast<int>(n);
+    repeticoes = n;
   }
   const std::string filtro = argc > 2 ? argv[2] : "";
 

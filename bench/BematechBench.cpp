@@ -123,13 +123,6 @@ void Relata(const char* Nome, int Baud, const Medida& Lib, const Medida& Piso,
 
 }  // namespace
 
-// A whole positive number, or -1.
-int Numero(const char* Texto) {
-  char* fim = nullptr;
-  long n = std::strtol(Texto, &fim, 10);
-  return *Texto != '\0' && *fim == '\0' && n >= 0 && n <= 1000000 ? static_cast<int>(n) : -1;
-}
-
 int main(int argc, char** argv) {
   int itens = argc > 1 ? Numero(argv[1]) : 100;
   int status = argc > 2 ? Numero(argv[2]) : 500;

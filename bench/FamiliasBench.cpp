@@ -209,13 +209,6 @@ Medida RodaPiso(const Familia& F, int Baud, const std::vector<Troca>& Conversa, 
   return m;
 }
 
-// A whole number from 0 to 1000000, or -1.
-int Numero(const char* Texto) {
-  char* fim = nullptr;
-  long n = std::strtol(Texto, &fim, 10);
-  return *Texto != '\0' && *fim == '\0' && n >= 0 && n <= 1000000 ? static_cast<int>(n) : -1;
-}
-
 double Razao(double Lib, double Piso) { return Piso > 0 ? Lib / Piso : 0; }
 
 }  // namespace

@@ -44,6 +44,13 @@ inline Medida Mediana(std::vector<Medida> Rodadas) {
   return m;
 }
 
+// A command-line count: a whole number from 0 to 1000000, or -1.
+inline int Numero(const char* Texto) {
+  char* fim = nullptr;
+  long n = std::strtol(Texto, &fim, 10);
+  return *Texto != '\0' && *fim == '\0' && n >= 0 && n <= 1000000 ? static_cast<int>(n) : -1;
+}
+
 inline double CpuAgora() {
   rusage u{};
   getrusage(RUSAGE_SELF, &u);
