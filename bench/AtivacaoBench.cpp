@@ -22,12 +22,8 @@
 
 namespace {
 
+using zuvo::bench::Mediana;
 using zuvo::teste::Familia;
-
-double Mediana(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v.empty() ? 0 : v[v.size() / 2];
-}
 
 struct Tempos {
   std::vector<double> Ativar, Ativar100, Cupom;

@@ -26,22 +26,24 @@ struct Medida {
   double Cpu = 0;     // seconds, user + system of this process
 };
 
+// The median of several measurements (0 for none).
+inline double Mediana(std::vector<double> V) {
+  if (V.empty()) return 0;
+  std::sort(V.begin(), V.end());
+  const size_t n = V.size();
+  return n % 2 ? V[n / 2] : (V[n / 2 - 1] + V[n / 2]) / 2;
+}
+
 // The median of several rounds, wall and CPU each on its own: a machine that
 // is shared (a virtual one above all) stretches single runs either way, and
 // the median of rounds run alternately is what both sides had in common.
-inline Medida Mediana(std::vector<Medida> Rodadas) {
-  Medida m;
-  if (Rodadas.empty()) return m;
-  auto meio = [&](double Medida::*Campo) {
-    std::vector<double> v;
-    for (const auto& r : Rodadas) v.push_back(r.*Campo);
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-  };
-  m.Parede = meio(&Medida::Parede);
-  m.Cpu = meio(&Medida::Cpu);
-  return m;
+inline Medida Mediana(const std::vector<Medida>& Rodadas) {
+  std::vector<double> parede, cpu;
+  for (const auto& r : Rodadas) {
+    parede.push_back(r.Parede);
+    cpu.push_back(r.Cpu);
+  }
+  return {Mediana(parede), Mediana(cpu)};
 }
 
 // A command-line count: a whole number from 0 to 1000000, or -1.
