@@ -267,8 +267,7 @@ void PtyPar::Laco() {
       fMudou.notify_all();
       pendente += chegou;
       while (!pendente.empty() && roteiro) {
-        Saida saida;
-        saida.fBase = AgoraMs();
+        Saida saida(AgoraMs());
         size_t consumido = std::min(roteiro(pendente, saida), pendente.size());
         if (saida.fFecharEm >= 0) {
           std::lock_guard<std::mutex> trava(fMutex);
@@ -347,15 +346,13 @@ void PtyPar::EscreveMaster(const std::string& Bytes) {
 }
 
 void PtyPar::EscreveMasterAposMs(int Ms, const std::string& Bytes) {
-  Saida s;
-  s.fBase = AgoraMs();
+  Saida s(AgoraMs());
   s.EscreveApos(Ms, Bytes);
   Agenda(std::move(s.fItens));
 }
 
 void PtyPar::EscreveEmPedacos(const std::string& Bytes, size_t Tamanho, int IntervaloMs) {
-  Saida s;
-  s.fBase = AgoraMs();
+  Saida s(AgoraMs());
   s.EmPedacos(Bytes, Tamanho, IntervaloMs);
   Agenda(std::move(s.fItens));
 }

@@ -40,6 +40,10 @@ class PtyPar {
   /// script is called.
   class Saida {
    public:
+    /// InicioMs: the moment the answer is being made, on AgoraMs's clock;
+    /// every time below counts from it.
+    explicit Saida(int64_t InicioMs = 0) : fBase(InicioMs) {}
+    int64_t Inicio() const { return fBase; }
     /// Sends at once.
     void Escreve(const std::string& Bytes) { EscreveApos(0, Bytes); }
     /// Sends after Ms milliseconds (a late answer).

@@ -432,7 +432,7 @@ void SimSchalter::EnviaMemoria(PtyPar::Saida& Out, const std::vector<std::string
     size_t fim = bloco.find('\n', inicio);
     fim = fim == std::string::npos || fim + 1 >= bloco.size() - 1 ? bloco.size() : fim + 1;
     Responde(Out, bloco.substr(inicio, fim - inicio), atraso);
-    atraso = kPausaLinhaMs;
+    atraso += kPausaLinhaMs;  // each line a little after the one before
     inicio = fim;
   }
 }

@@ -37,7 +37,7 @@ size_t Simulador::ProcessaProtegido(const std::string& Pendente, PtyPar::Saida& 
 std::string Simulador::Alimenta(const std::string& Bytes) {
   std::lock_guard<std::mutex> trava(fTrava);
   fPendente += Bytes;
-  PtyPar::Saida out;
+  PtyPar::Saida out(AgoraMs());
   while (!fPendente.empty()) {
     const size_t n = std::min(ProcessaProtegido(fPendente, out), fPendente.size());
     if (n == 0) break;
@@ -111,7 +111,10 @@ void Simulador::Responde(PtyPar::Saida& Out, const std::string& Bytes, int Atras
   if (fFalhas.Corrompida && !r.empty()) r[r.size() / 2] = static_cast<char>(r[r.size() / 2] ^ 0x5A);
   if (r.empty()) return;
   // A serial line keeps its order: an answer never overtakes a late one.
-  const int64_t agora = AgoraMs();
+  // Times count from the script's start, as Out's do: a clock read here
+  // could have ticked since, and put this piece a millisecond before the
+  // one queued just ahead of it.
+  const int64_t agora = Out.Inicio();
   atraso = static_cast<int>(std::max<int64_t>(atraso, fLivreEmMs - agora));
   const int intervalo = std::max(fFalhas.IntervaloBytesMs, 0);
   if (intervalo > 0)

@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <string>
+#include <thread>
 
 #include "sim/Simulador.h"
 
@@ -110,6 +111,31 @@ TEST_F(SimuladorFalhas, ThePortClosesUnderTheDriver) {
   p.Envia(kStatus);
   EXPECT_EQ(p.Le(1000), "");
   EXPECT_TRUE(p.Fechada);
+}
+
+// A printer that sends a late piece and then, a few milliseconds of work
+// later, one due at once: the second may not pass the first on the line.
+class DoisPedacos : public zuvo::sim::Simulador {
+ public:
+  DoisPedacos() { Inicia(); }
+  ~DoisPedacos() override { Para(); }
+  std::string Nome() const override { return "DoisPedacos"; }
+
+ protected:
+  size_t Processa(const std::string& Pendente, zuvo::PtyPar::Saida& Out) override {
+    Responde(Out, "primeiro", 50);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    Responde(Out, "segundo");
+    return Pendente.size();
+  }
+};
+
+TEST(SimuladorOrdem, PiecesOfOneAnswerGoOutInTheOrderTheyWereMade) {
+  DoisPedacos sim;
+  EXPECT_EQ(sim.Alimenta("?"), "primeirosegundo");
+  Porta p(sim.Porta());
+  p.Envia("?");
+  EXPECT_EQ(p.Le(1000, 15), "primeirosegundo");
 }
 
 }  // namespace
