@@ -5,7 +5,6 @@
 // median of several runs.
 //
 //   bench_ativacao [repeticoes=5] [filtro]
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
